@@ -1,0 +1,911 @@
+#include "framework/fw_Forms.h"
+
+#include <algorithm>
+#include <commctrl.h>
+#include <objbase.h>
+
+namespace fw_Forms {
+
+using fw_Classes::TPropertyBuilder;
+using fw_SysUtils::Exception;
+
+const fw_Classes::TEnumInfo TAlignInfo{"TAlign", {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"}};
+const fw_Classes::TEnumInfo TWindowStateInfo{"TWindowState", {"wsNormal", "wsMinimized", "wsMaximized"}};
+const fw_Classes::TEnumInfo TPositionInfo{
+    "TPosition",
+    {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly", "poScreenCenter", "poDesktopCenter"}};
+const fw_Classes::TEnumInfo TFormBorderStyleInfo{
+    "TFormBorderStyle", {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"}};
+const fw_Classes::TEnumInfo TBorderIconInfo{"TBorderIcon", {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"}};
+
+namespace {
+
+const char* const WindowClassName = "WendrelWindow";
+// Messages a parent hands back to the child control they concern.
+constexpr UINT CN_BASE = 0xBC00;
+
+void RegisterWindowClass()
+{
+    static bool Done = false;
+    if (Done)
+        return;
+    WNDCLASSEXA WC{};
+    WC.cbSize = sizeof WC;
+    WC.style = CS_DBLCLKS;
+    WC.lpfnWndProc = DefWindowProcA; // replaced per window at creation
+    WC.hInstance = GetModuleHandleA(nullptr);
+    WC.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512) /* IDC_ARROW */);
+    WC.hIcon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
+    WC.lpszClassName = WindowClassName;
+    RegisterClassExA(&WC);
+    Done = true;
+}
+
+TWinControl* ControlOf(HWND Wnd) { return reinterpret_cast<TWinControl*>(GetWindowLongPtrA(Wnd, GWLP_USERDATA)); }
+
+} // namespace
+
+// ---- TControl ------------------------------------------------------------------
+
+static TFont* ControlFont(TControl* C) { return C->Font(); }
+
+static void DefineControl(TPropertyBuilder<TControl>& P)
+{
+    P.Enum<TAlign>("Align", TAlignInfo, &TControl::Align, &TControl::SetAlign, alNone);
+    P.String("Caption", &TControl::Caption, &TControl::SetCaption);
+    P.Integer("Color", &TControl::Color, &TControl::SetColor, std::nullopt, &fw_Graphics::ColorIdents);
+    P.Boolean("Enabled", &TControl::Enabled, &TControl::SetEnabled, true);
+    P.Object<TFont>("Font", ControlFont);
+    P.Integer("Height", &TControl::Height, &TControl::SetHeight);
+    P.String("Hint", &TControl::Hint, &TControl::SetHint);
+    P.Integer("Left", &TControl::Left, &TControl::SetLeft);
+    P.Boolean("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, true);
+    P.Boolean("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true);
+    P.Boolean("ShowHint", &TControl::ShowHint, &TControl::SetShowHint, false);
+    P.Integer("Top", &TControl::Top, &TControl::SetTop);
+    P.Boolean("Visible", &TControl::Visible, &TControl::SetVisible, true);
+    P.Integer("Width", &TControl::Width, &TControl::SetWidth);
+}
+
+FW_DEFINE_CLASS(TControl, TComponent, nullptr, DefineControl)
+
+TControl::TControl(TComponent* AOwner) : TComponent(AOwner)
+{
+    FFont.OnChange = [this](fw_Classes::TObject*) {
+        FParentFont = false;
+        FontChanged();
+    };
+}
+
+TControl::~TControl()
+{
+    Destroying();
+    FFont.OnChange = nullptr;
+    if (FParent)
+        FParent->RemoveControl(this);
+}
+
+void TControl::SetParent(TWinControl* AParent)
+{
+    if (FParent == AParent)
+        return;
+    if (AParent == this)
+        throw fw_SysUtils::EInvalidOperation("A control cannot have itself as its parent");
+    if (FParent)
+        FParent->RemoveControl(this);
+    if (AParent)
+        AParent->InsertControl(this);
+}
+
+void TControl::SetParentComponent(TComponent* Value)
+{
+    if (auto* W = dynamic_cast<TWinControl*>(Value))
+        SetParent(W);
+}
+
+TComponent* TControl::GetParentComponent() const { return FParent; }
+
+void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
+{
+    if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight)
+        return;
+    FLeft = ALeft;
+    FTop = ATop;
+    FWidth = AWidth;
+    FHeight = AHeight;
+    BoundsChanged();
+    if (FParent && FAlign != alNone)
+        FParent->Realign();
+}
+
+RECT TControl::ClientRect() const { return RECT{0, 0, FWidth, FHeight}; }
+
+void TControl::SetCaption(const std::string& Value)
+{
+    if (FCaption != Value) {
+        FCaption = Value;
+        TextChanged();
+    }
+}
+
+void TControl::SetVisible(bool Value)
+{
+    if (FVisible != Value) {
+        FVisible = Value;
+        VisibleChanged();
+        if (FParent && FAlign != alNone)
+            FParent->Realign();
+    }
+}
+
+void TControl::SetEnabled(bool Value)
+{
+    if (FEnabled != Value) {
+        FEnabled = Value;
+        EnabledChanged();
+    }
+}
+
+void TControl::SetAlign(TAlign Value)
+{
+    if (FAlign != Value) {
+        FAlign = Value;
+        if (FParent)
+            FParent->Realign();
+    }
+}
+
+void TControl::SetParentFont(bool Value)
+{
+    FParentFont = Value;
+    if (Value)
+        ParentChanged();
+}
+
+void TControl::SetColor(TColor Value)
+{
+    if (FColor != Value) {
+        FColor = Value;
+        FParentColor = false;
+        ColorChanged();
+    }
+}
+
+void TControl::SetParentColor(bool Value)
+{
+    FParentColor = Value;
+    if (Value)
+        ParentChanged();
+}
+
+void TControl::ParentChanged()
+{
+    if (!FParent)
+        return;
+    if (FParentFont) {
+        FFont.Assign(FParent->Font()); // clears FParentFont through OnChange
+        FParentFont = true;
+    }
+    if (FParentColor && FColor != FParent->Color()) {
+        FColor = FParent->Color();
+        ColorChanged();
+    }
+}
+
+void TControl::Invalidate()
+{
+    if (FParent && FParent->HandleAllocated()) {
+        RECT R{FLeft, FTop, FLeft + FWidth, FTop + FHeight};
+        InvalidateRect(FParent->Handle(), &R, TRUE);
+    }
+}
+
+void TControl::Click()
+{
+    if (OnClick)
+        OnClick(this);
+}
+
+// ---- TWinControl ---------------------------------------------------------------
+
+static void DefineWinControl(TPropertyBuilder<TWinControl>& P)
+{
+    P.Integer("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder, -1);
+    P.Boolean("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, false);
+}
+
+FW_DEFINE_CLASS(TWinControl, TControl, nullptr, DefineWinControl)
+
+TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
+
+TWinControl::~TWinControl()
+{
+    Destroying();
+    // Children outlive this part of us while the owner frees them: let go.
+    for (TControl* C : FControls)
+        C->FParent = nullptr;
+    FControls.clear();
+    DestroyHandle();
+}
+
+HWND TWinControl::Handle()
+{
+    if (!FHandle)
+        CreateWnd();
+    return FHandle;
+}
+
+void TWinControl::DestroyHandle()
+{
+    if (FHandle) {
+        HWND H = FHandle;
+        DestroyWindow(H); // WM_NCDESTROY clears FHandle
+        FHandle = nullptr;
+    }
+}
+
+void TWinControl::InsertControl(TControl* AControl)
+{
+    FControls.push_back(AControl);
+    AControl->FParent = this;
+    AControl->ParentChanged();
+    if (FHandle)
+        if (auto* W = dynamic_cast<TWinControl*>(AControl))
+            W->HandleNeeded();
+    if (AControl->Align() != alNone)
+        Realign();
+}
+
+void TWinControl::RemoveControl(TControl* AControl)
+{
+    auto It = std::find(FControls.begin(), FControls.end(), AControl);
+    if (It == FControls.end())
+        return;
+    FControls.erase(It);
+    AControl->FParent = nullptr;
+    if (auto* W = dynamic_cast<TWinControl*>(AControl))
+        W->DestroyHandle();
+}
+
+void TWinControl::SetFocus()
+{
+    if (HWND H = Handle())
+        ::SetFocus(H);
+}
+
+bool TWinControl::Focused() const { return FHandle && GetFocus() == FHandle; }
+
+void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
+{
+    bool Changed = ALeft != FLeft || ATop != FTop || AWidth != FWidth || AHeight != FHeight;
+    TControl::SetBounds(ALeft, ATop, AWidth, AHeight);
+    if (Changed && FHandle)
+        SetWindowPos(FHandle, nullptr, FLeft, FTop, FWidth, FHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (Changed)
+        Realign();
+}
+
+RECT TWinControl::ClientRect() const
+{
+    RECT R{0, 0, FWidth, FHeight};
+    if (FHandle)
+        GetClientRect(FHandle, &R);
+    return R;
+}
+
+void TWinControl::Invalidate()
+{
+    if (FHandle)
+        InvalidateRect(FHandle, nullptr, TRUE);
+}
+
+void TWinControl::Realign()
+{
+    if (FInRealign)
+        return;
+    FInRealign = true;
+    RECT R = ClientRect();
+    for (TAlign A : {alTop, alBottom, alLeft, alRight, alClient})
+        for (TControl* C : FControls) {
+            if (C->Align() != A || !C->Visible())
+                continue;
+            switch (A) {
+            case alTop:
+                C->SetBounds(R.left, R.top, R.right - R.left, C->Height());
+                R.top += C->Height();
+                break;
+            case alBottom:
+                C->SetBounds(R.left, R.bottom - C->Height(), R.right - R.left, C->Height());
+                R.bottom -= C->Height();
+                break;
+            case alLeft:
+                C->SetBounds(R.left, R.top, C->Width(), R.bottom - R.top);
+                R.left += C->Width();
+                break;
+            case alRight:
+                C->SetBounds(R.right - C->Width(), R.top, C->Width(), R.bottom - R.top);
+                R.right -= C->Width();
+                break;
+            default:
+                C->SetBounds(R.left, R.top, R.right - R.left, R.bottom - R.top);
+                break;
+            }
+        }
+    FInRealign = false;
+}
+
+LRESULT TWinControl::Perform(UINT Msg, WPARAM W, LPARAM L) { return SendMessageA(Handle(), Msg, W, L); }
+
+void TWinControl::CreateParams(TCreateParams& Params)
+{
+    Params.Caption = FCaption;
+    Params.Style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    if (FVisible)
+        Params.Style |= WS_VISIBLE;
+    if (!FEnabled)
+        Params.Style |= WS_DISABLED;
+    if (FTabStop)
+        Params.Style |= WS_TABSTOP;
+    Params.X = FLeft;
+    Params.Y = FTop;
+    Params.Width = FWidth;
+    Params.Height = FHeight;
+    Params.WndParent = FParent ? FParent->Handle() : nullptr;
+}
+
+void TWinControl::CreateWnd()
+{
+    TCreateParams P;
+    CreateParams(P);
+    if (P.Style & WS_CHILD && !P.WndParent)
+        throw fw_SysUtils::EInvalidOperation(
+            fw_SysUtils::Format("Control '%s' has no parent window", {Name()}));
+    RegisterWindowClass();
+    bool Own = P.WinClassName.empty();
+    HWND H = CreateWindowExA(P.ExStyle, Own ? WindowClassName : P.WinClassName.c_str(), P.Caption.c_str(), P.Style,
+                             P.X, P.Y, P.Width, P.Height, P.WndParent, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!H)
+        fw_SysUtils::RaiseLastOSError();
+    FHandle = H;
+    SetWindowLongPtrA(H, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    WNDPROC Old = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(H, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TWinControl::StdWndProc)));
+    FDefWndProc = Own ? DefWindowProcA : Old;
+    SendMessageA(H, WM_SETFONT, WPARAM(FFont.Handle()), FALSE);
+    // The real size may differ from the asked one (frames, minimum sizes).
+    RECT R;
+    GetWindowRect(H, &R);
+    if (P.WndParent)
+        MapWindowPoints(HWND_DESKTOP, P.WndParent, reinterpret_cast<POINT*>(&R), 2);
+    FLeft = R.left;
+    FTop = R.top;
+    FWidth = R.right - R.left;
+    FHeight = R.bottom - R.top;
+    for (TControl* C : FControls)
+        if (auto* W = dynamic_cast<TWinControl*>(C))
+            W->HandleNeeded();
+    Realign();
+}
+
+
+
+LRESULT CALLBACK TWinControl::StdWndProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L)
+{
+    TWinControl* C = ControlOf(Wnd);
+    if (!C)
+        return DefWindowProcA(Wnd, Msg, W, L);
+    if (Msg == WM_NCDESTROY) {
+        WNDPROC Def = C->FDefWndProc;
+        SetWindowLongPtrA(Wnd, GWLP_USERDATA, 0);
+        SetWindowLongPtrA(Wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Def));
+        C->FHandle = nullptr;
+        return CallWindowProcA(Def, Wnd, Msg, W, L);
+    }
+    // Exceptions must not cross the system's frames: they go to the
+    // application's handler here.
+    try {
+        return C->WndProc(Msg, W, L);
+    } catch (...) {
+        Application->HandleException(C);
+        return 0;
+    }
+}
+
+LRESULT TWinControl::DefaultHandler(UINT Msg, WPARAM W, LPARAM L)
+{
+    return CallWindowProcA(FDefWndProc ? FDefWndProc : DefWindowProcA, FHandle, Msg, W, L);
+}
+
+LRESULT TWinControl::WndProc(UINT Msg, WPARAM W, LPARAM L)
+{
+    switch (Msg) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_DRAWITEM: {
+        // Handed to the child control the message is about.
+        HWND Child = Msg == WM_NOTIFY     ? reinterpret_cast<NMHDR*>(L)->hwndFrom
+                     : Msg == WM_DRAWITEM ? reinterpret_cast<DRAWITEMSTRUCT*>(L)->hwndItem
+                                          : reinterpret_cast<HWND>(L);
+        if (Child && Child != FHandle)
+            if (TWinControl* C = ControlOf(Child))
+                return C->WndProc(CN_BASE + Msg, W, L);
+        break;
+    }
+    case CN_BASE + WM_COMMAND:
+        if (HIWORD(W) == BN_CLICKED) {
+            Click();
+            return 0;
+        }
+        break;
+    case CN_BASE + WM_CTLCOLORSTATIC:
+    case CN_BASE + WM_CTLCOLORBTN: {
+        HDC DC = reinterpret_cast<HDC>(W);
+        SetTextColor(DC, fw_Graphics::ColorToRGB(FFont.Color()));
+        SetBkColor(DC, fw_Graphics::ColorToRGB(FColor));
+        return LRESULT(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_ERASEBKGND:
+        if (FDefWndProc == DefWindowProcA) {
+            RECT R;
+            GetClientRect(FHandle, &R);
+            HBRUSH B = CreateSolidBrush(fw_Graphics::ColorToRGB(FColor));
+            FillRect(reinterpret_cast<HDC>(W), &R, B);
+            DeleteObject(B);
+            return 1;
+        }
+        break;
+    case WM_PAINT:
+        if (FDefWndProc == DefWindowProcA) {
+            PAINTSTRUCT PS;
+            HDC DC = BeginPaint(FHandle, &PS);
+            Paint(DC);
+            EndPaint(FHandle, &PS);
+            return 0;
+        }
+        break;
+    case WM_SIZE:
+    case WM_MOVE: {
+        RECT R;
+        GetWindowRect(FHandle, &R);
+        if (HWND P = GetParent(FHandle); P && (GetWindowLongA(FHandle, GWL_STYLE) & WS_CHILD))
+            MapWindowPoints(HWND_DESKTOP, P, reinterpret_cast<POINT*>(&R), 2);
+        if (!IsIconic(FHandle)) {
+            FLeft = R.left;
+            FTop = R.top;
+            FWidth = R.right - R.left;
+            FHeight = R.bottom - R.top;
+        }
+        if (Msg == WM_SIZE)
+            Realign();
+        break;
+    }
+    }
+    return DefaultHandler(Msg, W, L);
+}
+
+void TWinControl::TextChanged()
+{
+    if (FHandle)
+        SetWindowTextA(FHandle, FCaption.c_str());
+}
+
+void TWinControl::FontChanged()
+{
+    if (FHandle) {
+        SendMessageA(FHandle, WM_SETFONT, WPARAM(FFont.Handle()), TRUE);
+        Invalidate();
+    }
+    for (TControl* C : FControls)
+        if (C->ParentFont())
+            C->ParentChanged();
+}
+
+void TWinControl::VisibleChanged()
+{
+    if (FHandle)
+        ShowWindow(FHandle, FVisible ? SW_SHOWNA : SW_HIDE);
+}
+
+void TWinControl::EnabledChanged()
+{
+    if (FHandle)
+        EnableWindow(FHandle, FEnabled);
+}
+
+// ---- TCustomForm ---------------------------------------------------------------
+
+static void DefineCustomForm(TPropertyBuilder<TCustomForm>& P)
+{
+    P.Set<TBorderIcons>("BorderIcons", TBorderIconInfo, &TCustomForm::BorderIcons, &TCustomForm::SetBorderIcons,
+                        TBorderIcons{biSystemMenu, biMinimize, biMaximize});
+    P.Enum<TFormBorderStyle>("BorderStyle", TFormBorderStyleInfo, &TCustomForm::BorderStyle,
+                             &TCustomForm::SetBorderStyle, bsSizeable);
+    P.Integer("ClientHeight", &TCustomForm::ClientHeight, &TCustomForm::SetClientHeight);
+    P.Integer("ClientWidth", &TCustomForm::ClientWidth, &TCustomForm::SetClientWidth);
+    P.Integer("PixelsPerInch", &TCustomForm::PixelsPerInch, &TCustomForm::SetPixelsPerInch, 96);
+    P.Enum<TPosition>("Position", TPositionInfo, &TCustomForm::Position, &TCustomForm::SetPosition, poDesigned);
+    P.Enum<TWindowState>("WindowState", TWindowStateInfo, &TCustomForm::WindowState, &TCustomForm::SetWindowState,
+                         wsNormal);
+}
+
+FW_DEFINE_CLASS(TCustomForm, TWinControl, nullptr, DefineCustomForm)
+FW_DEFINE_CLASS(TForm, TCustomForm, fw_Classes::CreateComponent<TForm>, nullptr)
+
+TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner)
+{
+    FVisible = false;
+    FParentFont = false;
+    FParentColor = false;
+    FWidth = 320;
+    FHeight = 240;
+}
+
+TCustomForm::~TCustomForm()
+{
+    Destroying();
+    if (OnDestroy)
+        OnDestroy(this);
+    if (Application && Application->MainForm() == this)
+        Application->Notification(this, fw_Classes::TOperation::opRemove);
+}
+
+void TCustomForm::DoCreate()
+{
+    if (OnCreate)
+        OnCreate(this);
+}
+
+void TCustomForm::CreateParams(TCreateParams& Params)
+{
+    TWinControl::CreateParams(Params);
+    if (FParent)
+        return; // a form placed on another control is a child window
+    Params.Style = WS_CLIPCHILDREN;
+    switch (FBorderStyle) {
+    case bsNone:
+        Params.Style |= WS_POPUP;
+        break;
+    case bsSingle:
+    case bsToolWindow:
+        Params.Style |= WS_CAPTION | WS_BORDER;
+        break;
+    case bsDialog:
+        Params.Style |= WS_POPUP | WS_CAPTION | DS_MODALFRAME;
+        Params.ExStyle |= WS_EX_DLGMODALFRAME;
+        break;
+    default:
+        Params.Style |= WS_CAPTION | WS_THICKFRAME;
+        break;
+    }
+    if (FBorderStyle != bsNone && FBorderIcons.Contains(biSystemMenu)) {
+        Params.Style |= WS_SYSMENU;
+        if (FBorderStyle != bsDialog && FBorderIcons.Contains(biMinimize))
+            Params.Style |= WS_MINIMIZEBOX;
+        if (FBorderStyle != bsDialog && FBorderIcons.Contains(biMaximize))
+            Params.Style |= WS_MAXIMIZEBOX;
+    }
+    if (FBorderStyle == bsToolWindow || FBorderStyle == bsSizeToolWin)
+        Params.ExStyle |= WS_EX_TOOLWINDOW;
+    // Other forms stay above the main form.
+    Params.WndParent = Application && Application->MainForm() && Application->MainForm() != this &&
+                               Application->MainForm()->HandleAllocated()
+                           ? Application->MainForm()->Handle()
+                           : nullptr;
+    if (FPosition == poScreenCenter || FPosition == poDesktopCenter) {
+        Params.X = (GetSystemMetrics(SM_CXSCREEN) - FWidth) / 2;
+        Params.Y = (GetSystemMetrics(SM_CYSCREEN) - FHeight) / 2;
+    } else if (FPosition == poDefault || FPosition == poDefaultPosOnly) {
+        Params.X = Params.Y = CW_USEDEFAULT;
+    }
+}
+
+void TCustomForm::CreateWnd()
+{
+    TWinControl::CreateWnd();
+    SetWindowTextA(FHandle, FCaption.c_str());
+}
+
+int TCustomForm::ClientWidth() const { return ClientRect().right; }
+int TCustomForm::ClientHeight() const { return ClientRect().bottom; }
+
+void TCustomForm::SetClientWidth(int Value)
+{
+    // Without a window the frame is not known: take the frame of the style.
+    RECT R{0, 0, Value, ClientHeight()};
+    if (FHandle) {
+        RECT W, C;
+        GetWindowRect(FHandle, &W);
+        GetClientRect(FHandle, &C);
+        SetWidth(Value + (W.right - W.left) - C.right);
+    } else {
+        AdjustWindowRectEx(&R, WS_CAPTION | WS_THICKFRAME, FALSE, 0);
+        SetWidth(R.right - R.left);
+    }
+}
+
+void TCustomForm::SetClientHeight(int Value)
+{
+    RECT R{0, 0, ClientWidth(), Value};
+    if (FHandle) {
+        RECT W, C;
+        GetWindowRect(FHandle, &W);
+        GetClientRect(FHandle, &C);
+        SetHeight(Value + (W.bottom - W.top) - C.bottom);
+    } else {
+        AdjustWindowRectEx(&R, WS_CAPTION | WS_THICKFRAME, FALSE, 0);
+        SetHeight(R.bottom - R.top);
+    }
+}
+
+void TCustomForm::SetWindowState(TWindowState Value)
+{
+    FWindowState = Value;
+    if (FHandle && FVisible && !IsLoading())
+        ShowWindow(FHandle, Value == wsMaximized ? SW_MAXIMIZE : Value == wsMinimized ? SW_MINIMIZE : SW_RESTORE);
+}
+
+void TCustomForm::SetBorderStyle(TFormBorderStyle Value)
+{
+    FBorderStyle = Value;
+    if (FHandle && !FParent) {
+        TCreateParams P;
+        CreateParams(P);
+        SetWindowLongA(FHandle, GWL_STYLE, LONG(P.Style | (FVisible ? WS_VISIBLE : 0)));
+        SetWindowLongA(FHandle, GWL_EXSTYLE, LONG(P.ExStyle));
+        SetWindowPos(FHandle, nullptr, 0, 0, 0, 0,
+                     SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void TCustomForm::SetBorderIcons(TBorderIcons Value)
+{
+    FBorderIcons = Value;
+    SetBorderStyle(FBorderStyle); // restyles the window
+}
+
+void TCustomForm::SetVisible(bool Value)
+{
+    if (Value == FVisible && (!Value || FHandle))
+        return;
+    FVisible = Value;
+    if (IsLoading())
+        return;
+    if (Value) {
+        HWND H = Handle();
+        int Cmd = FWindowState == wsMaximized   ? SW_SHOWMAXIMIZED
+                  : FWindowState == wsMinimized ? SW_SHOWMINIMIZED
+                  : FParent                     ? SW_SHOWNA
+                                                : SW_SHOWNORMAL;
+        ShowWindow(H, Cmd);
+        if (!FParent)
+            SetForegroundWindow(H);
+        if (OnShow)
+            OnShow(this);
+    } else if (FHandle) {
+        if (OnHide)
+            OnHide(this);
+        ShowWindow(FHandle, SW_HIDE);
+    }
+}
+
+void TCustomForm::ShowForm()
+{
+    SetVisible(true);
+    if (FHandle && !FParent) {
+        BringWindowToTop(FHandle);
+        SetActiveWindow(FHandle);
+    }
+}
+
+namespace {
+struct TDisabledWindows {
+    HWND Keep;
+    std::vector<HWND> List;
+};
+BOOL CALLBACK DisableWindow(HWND Wnd, LPARAM Data)
+{
+    auto* D = reinterpret_cast<TDisabledWindows*>(Data);
+    if (Wnd != D->Keep && IsWindowVisible(Wnd) && IsWindowEnabled(Wnd)) {
+        D->List.push_back(Wnd);
+        EnableWindow(Wnd, FALSE);
+    }
+    return TRUE;
+}
+} // namespace
+
+TModalResult TCustomForm::ShowModal()
+{
+    if (FVisible || !FEnabled || FModal)
+        throw fw_SysUtils::EInvalidOperation("Cannot make a visible window modal");
+    TDisabledWindows Disabled{Handle(), {}};
+    EnumThreadWindows(GetCurrentThreadId(), DisableWindow, reinterpret_cast<LPARAM>(&Disabled));
+    FModal = true;
+    FModalResult = mrNone;
+    try {
+        ShowForm();
+        while (FModalResult == mrNone) {
+            Application->HandleMessage();
+            if (Application->Terminated())
+                FModalResult = mrCancel;
+        }
+    } catch (...) {
+        FModal = false;
+        for (HWND W : Disabled.List)
+            EnableWindow(W, TRUE);
+        throw;
+    }
+    for (HWND W : Disabled.List)
+        EnableWindow(W, TRUE);
+    FModal = false;
+    SetVisible(false);
+    return FModalResult;
+}
+
+void TCustomForm::Close()
+{
+    TCloseAction Action = caHide;
+    if (FModal)
+        FModalResult = mrCancel;
+    if (OnClose)
+        OnClose(this, Action);
+    if (Action == caNone) {
+        if (FModal)
+            FModalResult = mrNone;
+        return;
+    }
+    if (Application && Application->MainForm() == this)
+        Application->Terminate();
+    else if (!FModal && (Action == caHide || Action == caFree))
+        SetVisible(false);
+}
+
+LRESULT TCustomForm::WndProc(UINT Msg, WPARAM W, LPARAM L)
+{
+    switch (Msg) {
+    case WM_ACTIVATE:
+        if (LOWORD(W) == WA_INACTIVE)
+            Deactivate();
+        else
+            Activate();
+        break;
+    case WM_CLOSE:
+        Close();
+        return 0;
+    }
+    return TWinControl::WndProc(Msg, W, L);
+}
+
+void TCustomForm::Paint(HDC) {}
+
+void TCustomForm::Activate()
+{
+    FActive = true;
+    if (OnActivate)
+        OnActivate(this);
+}
+
+void TCustomForm::Deactivate()
+{
+    FActive = false;
+    if (OnDeactivate)
+        OnDeactivate(this);
+}
+
+// ---- TApplication --------------------------------------------------------------
+
+FW_DEFINE_CLASS(TApplication, TComponent, nullptr, nullptr)
+
+TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner)
+{
+    FTitle = fw_SysUtils::ChangeFileExt(fw_SysUtils::ExtractFileName(fw_SysUtils::ModuleFileName()), "");
+}
+
+TApplication::~TApplication()
+{
+    Destroying();
+    DestroyComponents();
+    if (FComInitialized)
+        CoUninitialize();
+}
+
+void TApplication::Initialize()
+{
+    if (!FComInitialized)
+        FComInitialized = SUCCEEDED(CoInitialize(nullptr));
+    INITCOMMONCONTROLSEX ICC{sizeof ICC, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&ICC);
+}
+
+void TApplication::Notification(TComponent* AComponent, fw_Classes::TOperation Operation)
+{
+    TComponent::Notification(AComponent, Operation);
+    if (Operation == fw_Classes::TOperation::opRemove && AComponent == FMainForm)
+        FMainForm = nullptr;
+}
+
+void TApplication::Run()
+{
+    if (FMainForm && ShowMainForm && !FTerminated)
+        FMainForm->ShowForm();
+    while (!FTerminated)
+        HandleMessage();
+}
+
+void TApplication::Terminate() { PostQuitMessage(0); }
+
+bool TApplication::ProcessMessage(MSG& Msg)
+{
+    if (!PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE))
+        return false;
+    if (Msg.message == WM_QUIT) {
+        FTerminated = true;
+        ExitCode = int(Msg.wParam);
+        return true;
+    }
+    ::TranslateMessage(&Msg);
+    DispatchMessageA(&Msg);
+    return true;
+}
+
+void TApplication::ProcessMessages()
+{
+    MSG Msg;
+    while (ProcessMessage(Msg)) {
+    }
+}
+
+void TApplication::HandleMessage()
+{
+    MSG Msg;
+    if (!ProcessMessage(Msg) && !FTerminated)
+        WaitMessage();
+}
+
+void TApplication::HandleException(fw_Classes::TObject* Sender)
+{
+    try {
+        throw;
+    } catch (const fw_SysUtils::EAbort&) {
+        // the silent abort ends an operation without a word
+    } catch (const Exception& E) {
+        if (OnException)
+            OnException(Sender, E);
+        else
+            ShowException(E);
+    } catch (const std::exception& E) {
+        Exception Wrapped(E.what());
+        if (OnException)
+            OnException(Sender, Wrapped);
+        else
+            ShowException(Wrapped);
+    }
+}
+
+void TApplication::ShowException(const Exception& E)
+{
+    std::string Msg = E.Message();
+    if (!Msg.empty() && (unsigned char)Msg.back() > '.')
+        Msg += '.';
+    HANDLE Err = GetStdHandle(STD_ERROR_HANDLE);
+    if (Err && Err != INVALID_HANDLE_VALUE) {
+        std::string Line = Msg + "\n";
+        DWORD Written;
+        WriteFile(Err, Line.data(), DWORD(Line.size()), &Written, nullptr);
+    }
+    MessageBox(Msg, FTitle, MB_OK | MB_ICONSTOP);
+}
+
+int TApplication::MessageBox(const std::string& Text, const std::string& Caption, UINT Flags)
+{
+    if (MessageBoxHook)
+        return MessageBoxHook(Text, Caption, Flags);
+    return MessageBoxA(GetActiveWindow(), Text.c_str(), Caption.c_str(), Flags | MB_SETFOREGROUND);
+}
+
+TApplication* Application = new TApplication(nullptr);
+
+} // namespace fw_Forms

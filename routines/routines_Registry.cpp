@@ -1,0 +1,178 @@
+#include "routines/routines_Registry.h"
+
+namespace routines_Registry {
+
+using fw_SysUtils::Format;
+
+const fw_Classes::TEnumInfo TRootKeysInfo{
+    "TRootKeys", {"hkClassesRoot", "hkCurrentConfig", "hkCurrentUser", "hkDynData", "hkLocalMachine", "hkUsers"}};
+
+namespace {
+
+constexpr REGSAM KeyReadWrite = KEY_READ | KEY_WRITE; // 0x2001F
+const char* const RunOnceKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+const HKEY RootHandles[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG,  HKEY_CURRENT_USER,
+                            HKEY_DYN_DATA,     HKEY_LOCAL_MACHINE, HKEY_USERS};
+
+bool IsRelative(const std::string& Key) { return Key.empty() || Key[0] != '\\'; }
+
+// A registry class on the given root, for one routine call.
+struct TRootedRegistry : TWdrlRegistry {
+    explicit TRootedRegistry(TRootKeys Root) { SetRootKey(SetRegistryRoot(Root)); }
+};
+
+} // namespace
+
+HKEY SetRegistryRoot(TRootKeys Root) { return RootHandles[Root <= hkUsers ? Root : hkCurrentUser]; }
+
+TRootKeys RootKeyOfHandle(HKEY Key)
+{
+    for (int I = hkClassesRoot; I <= hkUsers; ++I)
+        if (RootHandles[I] == Key)
+            return TRootKeys(I);
+    return hkCurrentUser;
+}
+
+FW_DEFINE_CLASS(TWdrlRegistry, fw_Registry::TRegistry, nullptr, nullptr)
+
+bool TWdrlRegistry::OpenKey(const std::string& Key, bool CanCreate)
+{
+    bool Relative = IsRelative(Key);
+    std::string S = Relative ? Key : Key.substr(1);
+    HKEY Base = GetBaseKey(Relative);
+    HKEY Result = nullptr;
+    LONG Rc;
+    if (!CanCreate || S.empty() || KeyExists(Key))
+        Rc = RegOpenKeyExA(Base, S.c_str(), 0, KeyReadWrite, &Result);
+    else
+        Rc = RegCreateKeyExA(Base, S.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &Result,
+                             nullptr);
+    if (Rc != ERROR_SUCCESS)
+        return false;
+    ChangeKey(Result, Relative && CurrentKey() ? CurrentPath() + "\\" + S : S);
+    return true;
+}
+
+bool TWdrlRegistry::KeyExists(const std::string& Key)
+{
+    bool Relative = IsRelative(Key);
+    HKEY K = nullptr;
+    if (RegOpenKeyExA(GetBaseKey(Relative), (Relative ? Key : Key.substr(1)).c_str(), 0, KEY_READ, &K) !=
+        ERROR_SUCCESS)
+        return false;
+    RegCloseKey(K);
+    return true;
+}
+
+bool TWdrlRegistry::DeleteKey(const std::string& Key)
+{
+    bool Relative = IsRelative(Key);
+    std::string S = Relative ? Key : Key.substr(1);
+    HKEY K = nullptr;
+    if (RegOpenKeyExA(GetBaseKey(Relative), S.c_str(), 0, KEY_ALL_ACCESS, &K) == ERROR_SUCCESS) {
+        // Subkeys go first, each relative to the key, deepest first.
+        HKEY SavedKey = FCurrentKey;
+        std::string SavedPath = FCurrentPath;
+        FCurrentKey = K;
+        fw_Classes::TStringList Names;
+        GetKeyNames(Names);
+        for (int I = 0; I < Names.Count(); ++I)
+            DeleteKey(Names[I]);
+        FCurrentKey = SavedKey;
+        FCurrentPath = SavedPath;
+        RegCloseKey(K);
+    }
+    return RegDeleteKeyA(GetBaseKey(Relative), S.c_str()) == ERROR_SUCCESS;
+}
+
+void WriteRegistryString(TRootKeys Root, const std::string& Key, const std::string& Ident, const std::string& Value)
+{
+    TRootedRegistry Reg(Root);
+    if (!Reg.OpenKey(Key, true))
+        throw EIRCannotWriteValue(
+            Format("Cannot install into registry. Key: %s Ident: %s Value %s", {Key, Ident, Value}));
+    Reg.WriteString(Ident, Value);
+}
+
+void WriteRegistryInteger(TRootKeys Root, const std::string& Key, const std::string& Ident, int Value)
+{
+    TRootedRegistry Reg(Root);
+    if (!Reg.OpenKey(Key, true))
+        throw EIRCannotWriteValue(Key);
+    Reg.WriteInteger(Ident, Value);
+}
+
+void ReadRegistryString(TRootKeys Root, const std::string& Key, const std::string& Ident, std::string& Value,
+                        const std::string& Default)
+{
+    Value = Default;
+    TRootedRegistry Reg(Root);
+    if (Reg.KeyExists(Key) && Reg.OpenKey(Key, false) && Reg.ValueExists(Ident)) {
+        try {
+            Value = Reg.ReadString(Ident);
+        } catch (const fw_Registry::ERegistryException&) {
+            Value = Default; // a value of another type is as good as none
+        }
+    }
+}
+
+int ReadRegistryInteger(TRootKeys Root, const std::string& Key, const std::string& Ident, int Default)
+{
+    TRootedRegistry Reg(Root);
+    if (Reg.KeyExists(Key) && Reg.OpenKey(Key, false) && Reg.ValueExists(Ident)) {
+        try {
+            return Reg.ReadInteger(Ident);
+        } catch (const fw_Registry::ERegistryException&) {
+            return Default; // a value of another type is as good as none
+        }
+    }
+    return Default;
+}
+
+void DeleteRegistryTree(TRootKeys Root, const std::string& Key)
+{
+    fw_Classes::TStringList Names;
+    {
+        TRootedRegistry Reg(Root);
+        if (!Reg.OpenKey(Key, false))
+            return;
+        Reg.GetKeyNames(Names);
+    }
+    for (int I = 0; I < Names.Count(); ++I)
+        DeleteRegistryTree(Root, Key + "\\" + Names[I]);
+    TRootedRegistry Reg(Root);
+    Reg.DeleteKey(Key);
+}
+
+bool AddRunOnceEntry(const std::string& Name, const std::string& CommandLine, bool Unique)
+{
+    TRootedRegistry Reg(hkLocalMachine);
+    if (!Reg.OpenKey(RunOnceKey, true))
+        return false;
+    std::string Suffix;
+    for (int N = 1; Unique && Reg.ValueExists(Name + Suffix); ++N)
+        Suffix = std::to_string(N);
+    Reg.WriteString(Name + Suffix, CommandLine);
+    Reg.SetLazyWrite(false);
+    Reg.CloseKey();
+    return true;
+}
+
+void SetUniqueComponentName(fw_Classes::TComponent* Component, const std::string& Base)
+{
+    for (int N = 0;; ++N) {
+        std::string Candidate = N == 0 ? Base : Base + std::to_string(N);
+        try {
+            Component->SetName(Candidate);
+            return;
+        } catch (const fw_Classes::EComponentError&) {
+            // A taken name is passed over; a name that can never be valid
+            // would be refused for every number, so it ends the search.
+            if (!fw_Classes::IsValidIdent(Candidate))
+                throw;
+        }
+    }
+}
+
+} // namespace routines_Registry
