@@ -1,0 +1,210 @@
+#include "archive/archive_FileHeaders.h"
+
+#include "engine/cmp_TVersion.h"
+#include "routines/exceptions_Wendrel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace archive_FileHeaders {
+
+using exceptions_Wendrel::EWdrlCompress;
+using fw_Streams::TSeekOrigin;
+
+namespace {
+
+const char *const ReadHeadersError =
+    "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
+const char *const WriteHeadersError = "Could not write the file headers for the compressed file";
+
+std::string Stored(uint8_t Length, const char *Chars, size_t Capacity)
+{
+    // A corrupt length byte must not reach past its own field.
+    return std::string(Chars, std::min<size_t>(Length, Capacity));
+}
+
+void Store(const std::string &Value, uint8_t &Length, char *Chars, size_t Capacity)
+{
+    size_t N = std::min(Value.size(), Capacity);
+    std::memset(Chars, 0, Capacity);
+    std::memcpy(Chars, Value.data(), N);
+    Length = uint8_t(N);
+}
+
+std::string BeforeSemicolon(const std::string &S)
+{
+    return S.substr(0, S.find(';'));
+}
+
+} // namespace
+
+uint8_t Percent(int64_t A, int64_t B)
+{
+    if (B == 0)
+        return 0;
+    double R = std::nearbyint(double(A) / double(B) * 100.0);
+    return R >= 0 && R <= 255 ? uint8_t(R) : 0;
+}
+
+// ---- TFileHeader ------------------------------------------------------------------
+
+std::string TFileHeader::FileName() const
+{
+    return Stored(Record.FileNameLength, Record.FileNameChars, MaxFileNameLength);
+}
+
+void TFileHeader::SetFileName(const std::string &Value)
+{
+    Store(Value, Record.FileNameLength, Record.FileNameChars, MaxFileNameLength);
+}
+
+std::string TFileHeader::Version() const
+{
+    return Stored(Record.VersionLength, Record.VersionChars, MaxVersionLength);
+}
+
+void TFileHeader::SetVersion(const std::string &Value)
+{
+    Store(Value, Record.VersionLength, Record.VersionChars, MaxVersionLength);
+}
+
+void TFileHeader::LoadFromFile(const std::string &Entry)
+{
+    SetFileName(BeforeSemicolon(Entry));
+    const std::string Name = FileName();
+    int64_t Size;
+    {
+        std::unique_ptr<fw_Streams::TFileStream> Stream;
+        try {
+            Stream =
+                std::make_unique<fw_Streams::TFileStream>(Name, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone);
+        } catch (const fw_Streams::EFOpenError &) {
+            throw EWdrlCompress("Cannot open the file %s", {Name});
+        }
+        int Age = fw_SysUtils::FileGetDate(Stream->Handle());
+        Record.Date = Age == -1 ? 0 : fw_SysUtils::FileDateToDateTime(Age);
+        Size = Stream->Size();
+    }
+    // Files of 2 GB or more are outside the format.
+    if (Size > INT32_MAX)
+        throw EWdrlCompress("Cannot open the file %s", {Name});
+    Record.Size = int32_t(Size);
+    SetVersion(cmp_TVersion::FileVersionOf(Name));
+    Loaded = false;
+}
+
+void TFileHeader::ReadFromStream(fw_Streams::TStream &Stream)
+{
+    Stream.ReadBuffer(&Record, FileHeaderSize);
+    Loaded = true;
+}
+
+void TFileHeader::WriteToStream(fw_Streams::TStream &Stream) const
+{
+    Stream.WriteBuffer(&Record, FileHeaderSize);
+}
+
+bool TFileHeader::IsValid() const
+{
+    const std::string Name = FileName();
+    return std::any_of(Name.begin(), Name.end(), [](char C) { return uint8_t(C) > ' '; });
+}
+
+// ---- TFileHeaders -----------------------------------------------------------------
+
+TFileHeader *TFileHeaders::GetFileHeaders(int Index) const
+{
+    if (Index < 0 || Index >= Count())
+        throw EWdrlCompress("%d is an invalid TFileHeader index in TFileHeaders.GetFileHeaders", {Index});
+    return FItems[size_t(Index)].get();
+}
+
+void TFileHeaders::Add(std::unique_ptr<TFileHeader> Header)
+{
+    if (!Header || !Header->IsValid())
+        throw EWdrlCompress("Tried to add an invalid file header");
+    FItems.push_back(std::move(Header));
+}
+
+void TFileHeaders::AddFiles(const fw_Classes::TStrings &List, bool Keep)
+{
+    if (!Keep)
+        Clear();
+    for (int I = 0; I < List.Count(); ++I) {
+        auto Header = std::make_unique<TFileHeader>();
+        Header->LoadFromFile(List[I]);
+        Header->Record.Index = I + 1;
+        Add(std::move(Header));
+    }
+}
+
+int TFileHeaders::IndexOfName(const std::string &Name) const
+{
+    const std::string Key = BeforeSemicolon(Name);
+    for (int I = 0; I < Count(); ++I)
+        if (fw_SysUtils::SameText(FItems[size_t(I)]->FileName(), Key))
+            return I;
+    return -1;
+}
+
+void TFileHeaders::ReadTable(fw_Streams::TStream &Stream, int64_t Offset)
+{
+    Clear();
+    int32_t HeaderCount = 0;
+    Stream.Seek(Offset, TSeekOrigin::soBeginning);
+    if (Stream.Read(&HeaderCount, 4) != 4 || Stream.Read(&MultiDisk, 1) != 1)
+        throw EWdrlCompress("Could not read the file header count for the compressed file");
+    if (HeaderCount < 1)
+        return;
+    const int64_t End = Stream.Size();
+    int64_t P = Offset + PreambleSize;
+    for (int32_t I = 0; I < HeaderCount; ++I) {
+        // The chain only runs forward and stays inside the file: a corrupt
+        // NextHeader or Count can neither loop nor read past the end.
+        if (P + FileHeaderSize > End)
+            throw EWdrlCompress(ReadHeadersError);
+        auto Header = std::make_unique<TFileHeader>();
+        Stream.Seek(P, TSeekOrigin::soBeginning);
+        if (Stream.Read(&Header->Record, FileHeaderSize) != FileHeaderSize)
+            throw EWdrlCompress(ReadHeadersError);
+        Header->Loaded = true;
+        const int64_t Next = Offset + int64_t(Header->Record.NextHeader);
+        if (I + 1 < HeaderCount && Next < P + FileHeaderSize)
+            throw EWdrlCompress(ReadHeadersError);
+        P = Next;
+        Add(std::move(Header));
+    }
+}
+
+void TFileHeaders::WriteTable(fw_Streams::TStream &Stream)
+{
+    Stream.Seek(0, TSeekOrigin::soBeginning);
+    const int32_t HeaderCount = Count();
+    if (Stream.Write(&HeaderCount, 4) != 4 || Stream.Write(&MultiDisk, 1) != 1)
+        throw EWdrlCompress(WriteHeadersError);
+    if (MultiDisk != 1)
+        return;
+    for (auto &Header : FItems) {
+        Header->Record.NextHeader = int32_t(Stream.Position() + FileHeaderSize);
+        if (Stream.Write(&Header->Record, FileHeaderSize) != size_t(FileHeaderSize))
+            throw EWdrlCompress(WriteHeadersError);
+    }
+}
+
+void TFileHeaders::ComputeTotals(TlzhFileStats &Stats) const
+{
+    int64_t Size = 0, Compressed = 0;
+    for (const auto &Header : FItems) {
+        Size += Header->Record.Size;
+        Compressed += Header->Record.CompressedSize;
+    }
+    Stats.TotalSize = int32_t(Size);
+    Stats.TotalCompressedSize = int32_t(Compressed);
+    Stats.TotalCompressionRatio = Percent(Compressed, Size);
+    Stats.TotalProcessed = 0;
+    Stats.TotalPercentDone = 0;
+    Stats.Finished = 0;
+}
+
+} // namespace archive_FileHeaders

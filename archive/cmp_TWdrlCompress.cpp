@@ -1,0 +1,707 @@
+#include "archive/cmp_TWdrlCompress.h"
+
+#include "framework/fw_Windows.h"
+#include "routines/exceptions_Wendrel.h"
+
+#if __has_include("framework/fw_Forms.h")
+#include "framework/fw_Forms.h"
+#define WDRL_HAVE_FORMS 1
+#endif
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace cmp_TWdrlCompress {
+
+using exceptions_Wendrel::EWdrlCompress;
+using exceptions_Wendrel::EycAborted;
+using exceptions_Wendrel::EycDiskFull;
+using fw_Streams::TFileStream;
+using fw_Streams::TSeekOrigin;
+using fw_Streams::TStream;
+using fw_SysUtils::ExtractFileDir;
+using fw_SysUtils::ExtractFileName;
+using fw_SysUtils::FileExists;
+using fw_SysUtils::Format;
+
+namespace {
+
+const char *const CorruptArchive =
+    "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
+
+// Lets the window system run pending messages between chunks, so that a
+// Cancel button can set Abort.
+void ProcessMessages()
+{
+#ifdef WDRL_HAVE_FORMS
+    if (fw_Forms::Application) {
+        fw_Forms::Application->ProcessMessages();
+        return;
+    }
+#endif
+    MSG Msg;
+    while (PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (Msg.message == WM_QUIT) {
+            PostQuitMessage(int(Msg.wParam));
+            break;
+        }
+        ::TranslateMessage(&Msg);
+        DispatchMessageA(&Msg);
+    }
+}
+
+int ZLevel(TCompressionLevel Level)
+{
+    switch (Level) {
+    case colNone: return 0;
+    case colFastest: return 1;
+    case colDefault: return Z_DEFAULT_COMPRESSION;
+    default: return 9;
+    }
+}
+
+void ZCheck(int Result)
+{
+    if (Result < 0 && Result != Z_BUF_ERROR)
+        throw EWdrlCompress("error");
+}
+
+struct TDeflater {
+    z_stream Z{};
+    explicit TDeflater(int Level) { ZCheck(deflateInit2(&Z, Level, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY)); }
+    TDeflater(const TDeflater &) = delete;
+    TDeflater &operator=(const TDeflater &) = delete;
+    ~TDeflater() { deflateEnd(&Z); }
+};
+
+struct TInflater {
+    z_stream Z{};
+    TInflater() { ZCheck(inflateInit(&Z)); }
+    TInflater(const TInflater &) = delete;
+    TInflater &operator=(const TInflater &) = delete;
+    ~TInflater() { inflateEnd(&Z); }
+};
+
+std::unique_ptr<TFileStream> OpenFile(const std::string &Name, uint16_t Mode, const char *Message)
+{
+    try {
+        return std::make_unique<TFileStream>(Name, Mode);
+    } catch (const fw_Streams::EStreamError &) {
+        throw EWdrlCompress(Message, {Name});
+    }
+}
+
+// The last part of a name as a file name of the target folder: whatever
+// folder, drive or stream the name carries, the file stays in that folder.
+std::string FileNamePart(const std::string &Name)
+{
+    size_t Cut = Name.find_last_of("\\/:");
+    return Cut == std::string::npos ? Name : Name.substr(Cut + 1);
+}
+
+bool IsDotsOnly(const std::string &Name)
+{
+    return std::all_of(Name.begin(), Name.end(), [](char C) { return C == '.' || C == ' '; });
+}
+
+std::string WithBackslash(const std::string &Dir)
+{
+    return Dir.empty() || Dir.back() == '\\' ? Dir : Dir + "\\";
+}
+
+std::string DiskFileName(const std::string &Name, int Disk)
+{
+    return fw_SysUtils::ChangeFileExt(Name, "." + fw_SysUtils::IntToStr(Disk));
+}
+
+void DefineCompress(fw_Classes::TPropertyBuilder<TWdrlCompress> &P)
+{
+    P.Boolean("Abort", &TWdrlCompress::Abort, &TWdrlCompress::Abort, false)
+        .String("CompressedFile", &TWdrlCompress::CompressedFile, &TWdrlCompress::SetCompressedFile)
+        .Enum<TCompressionLevel>("CompressionLevel", CompressionLevelInfo, &TWdrlCompress::CompressionLevel,
+                                 &TWdrlCompress::CompressionLevel, colMax)
+        .String("ExtractDirectory", &TWdrlCompress::ExtractDirectory, &TWdrlCompress::ExtractDirectory)
+        .Lines(
+            "FilesToProcess", [](TWdrlCompress *C) { return C->FilesToProcess().ToVector(); },
+            [](TWdrlCompress *C, const std::vector<std::string> &V) {
+                fw_Classes::TStringList L;
+                L.SetVector(V);
+                C->SetFilesToProcess(L);
+            })
+        .Integer("Offset", &TWdrlCompress::Offset, &TWdrlCompress::Offset, 0)
+        .Enum<cmp_TVersion::TOverwriteType>("Overwrite", cmp_TVersion::OverwriteTypeInfo, &TWdrlCompress::Overwrite,
+                                            &TWdrlCompress::Overwrite, cmp_TVersion::owAlways);
+}
+
+} // namespace
+
+const fw_Classes::TEnumInfo CompressionLevelInfo{"TCompressionLevel",
+                                                 {"colNone", "colFastest", "colDefault", "colMax"}};
+
+FW_DEFINE_CLASS(TWdrlCompress, fw_Classes::TComponent, fw_Classes::CreateComponent<TWdrlCompress>, DefineCompress)
+
+TWdrlCompress::TWdrlCompress(fw_Classes::TComponent *AOwner)
+    : TComponent(AOwner), FInput(new uint8_t[ExtractInputBufferSize]), FOutput(new uint8_t[AddOutputBufferSize])
+{
+    FUniqueIDs.fill(-1);
+}
+
+TWdrlCompress::~TWdrlCompress() = default;
+
+void TWdrlCompress::SetCompressedFile(const std::string &Value)
+{
+    // Two disk files of one split set name the same archive.
+    if (!fw_SysUtils::SameText(Value, FCompressedFile) &&
+        !fw_SysUtils::SameText(DiskFileName(Value, 1), DiskFileName(FCompressedFile, 1)))
+        FTableRead = false;
+    FCompressedFile = Value;
+}
+
+void TWdrlCompress::SetFilesToProcess(fw_Classes::TStrings &List)
+{
+    for (int I = List.Count() - 1; I >= 0; --I)
+        if (fw_SysUtils::Trim(List[I]).empty())
+            List.Delete(I);
+    FFilesToProcess.Assign(&List);
+}
+
+void TWdrlCompress::Fire(const TlzhFileStatsEvent &Event, const TlzhFileStats &Stats)
+{
+    if (Event)
+        Event(this, Stats);
+}
+
+void TWdrlCompress::FillStats(const TFileHeader &Header)
+{
+    FStats.FileName = Header.FileName();
+    FStats.Size = Header.Record.Size;
+    FStats.CompressedSize = Header.Record.CompressedSize;
+    FStats.CompressionRatio = archive_FileHeaders::Percent(Header.Record.CompressedSize, Header.Record.Size);
+    FStats.Header = Header.Record;
+    FStats.PercentDone = 0;
+    FStats.Processed = 0;
+    FStats.Finished = 0;
+}
+
+void TWdrlCompress::DiskFull()
+{
+    if (!OnFullDisk)
+        throw EycDiskFull("The disk is full");
+    OnFullDisk(this);
+}
+
+std::unique_ptr<TStream> TWdrlCompress::CreateDiskFile(const std::string &Path)
+{
+    return OpenFile(Path, fw_Streams::fmCreate, "Cannot create the file %s");
+}
+
+// Compress and Extract end alike: a user abort is reported through OnAborted,
+// the silent abort returns, anything else marks the engine aborted.
+template <class Body> void TWdrlCompress::Guarded(Body Run)
+{
+    try {
+        Run();
+    } catch (const EycAborted &) {
+        FArchive.reset();
+        if (OnAborted)
+            OnAborted(this);
+    } catch (const fw_SysUtils::EAbort &) {
+    } catch (...) {
+        Abort = true;
+        throw;
+    }
+}
+
+// ---- the table ------------------------------------------------------------------------
+
+void TWdrlCompress::ReadArchiveInfo()
+{
+    std::unique_ptr<TFileStream> Stream;
+    if (!FileExists(FCompressedFile))
+        throw EWdrlCompress("Cannot open the compressed file %s", {FCompressedFile});
+    Stream = OpenFile(FCompressedFile, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone,
+                      "Cannot open the compressed file %s");
+    FUniqueIDs.fill(-1);
+    try {
+        FHeaders.ReadTable(*Stream, Offset);
+    } catch (const fw_SysUtils::Exception &) {
+        throw EWdrlCompress(CorruptArchive);
+    }
+    for (int I = 0; I < FHeaders.Count(); ++I) {
+        int ID = FHeaders.GetFileHeaders(I)->Record.UniqueID;
+        if (ID >= 0 && ID < UniqueIDCount)
+            FUniqueIDs[size_t(ID)] = I;
+    }
+    FTableRead = true;
+}
+
+void TWdrlCompress::ReadIfUnread()
+{
+    if (!FTableRead)
+        ReadArchiveInfo();
+}
+
+int TWdrlCompress::FileCount()
+{
+    if (FMode != TMode::Adding)
+        ReadIfUnread();
+    return FHeaders.Count();
+}
+
+void TWdrlCompress::GetFileStats(int I, TlzhFileStats &Stats)
+{
+    if (I < 0 || I >= FileCount())
+        throw EWdrlCompress("Tried to access the %dth file. This file is not defined", {I});
+    TlzhFileStats Saved = FStats;
+    FillStats(*FHeaders.GetFileHeaders(I));
+    FHeaders.ComputeTotals(FStats);
+    Stats = FStats;
+    FStats = Saved;
+}
+
+int TWdrlCompress::IndexOfUniqueID(int UniqueID)
+{
+    ReadIfUnread();
+    if (UniqueID < 0 || UniqueID >= UniqueIDCount)
+        return -1;
+    return FUniqueIDs[size_t(UniqueID)];
+}
+
+void TWdrlCompress::OpenDiskFile(std::unique_ptr<TFileStream> &Stream, int DiskNumber, uint16_t Mode,
+                                 std::string &FileName)
+{
+    for (int Attempt = 0; Attempt < 4; ++Attempt) {
+        Stream.reset();
+        if (FHeaders.MultiDisk == 1)
+            FileName = DiskFileName(FileName, DiskNumber);
+        if (FileExists(FileName)) {
+            Stream = OpenFile(FileName, Mode, "Cannot open the compressed file %s");
+            return;
+        }
+        if (!OnNewDisk)
+            throw EWdrlCompress("Could not open the correct disk file %d", {DiskNumber});
+        std::string Path = ExtractFileDir(FileName);
+        OnNewDisk(this, DiskNumber, Path);
+        FileName = Path + "\\" + ExtractFileName(FileName);
+    }
+    throw EWdrlCompress("Cannot open the compressed file %s", {FileName});
+}
+
+// ---- adding -------------------------------------------------------------------------------
+
+void TWdrlCompress::Compress(TlzhCommand Command, int UniqueID)
+{
+    Abort = false;
+    FMode = TMode::Adding;
+    FHeaders.MultiDisk = 0;
+    Offset = 0;
+    struct TClearList {
+        fw_Classes::TStringList &L;
+        ~TClearList() { L.Clear(); }
+    } ClearList{FFilesToProcess};
+    Guarded([&] {
+        FTableRead = false;
+        fw_SysUtils::ForceDirectories(ExtractFileDir(FCompressedFile));
+        const bool Append = Command == lzcOnlyAdd && FileExists(FCompressedFile);
+        FArchive = OpenFile(FCompressedFile,
+                            Append ? fw_Streams::fmOpenReadWrite | fw_Streams::fmShareDenyNone : fw_Streams::fmCreate,
+                            "Cannot create the file %s");
+        if (Append)
+            FHeaders.ReadTable(*FArchive, 0);
+        FHeaders.AddFiles(FFilesToProcess, Append);
+        FHeaders.WriteTable(*FArchive);
+        FArchive->Seek(0, TSeekOrigin::soEnd);
+        FHeaders.ComputeTotals(FStats);
+        FStats.TotalCompressedSize = 0;
+        for (int I = 0; I < FHeaders.Count(); ++I) {
+            TFileHeader &Header = *FHeaders.GetFileHeaders(I);
+            if (!Header.Loaded)
+                AddFile(*FArchive, Header, I, UniqueID);
+        }
+        FArchive.reset();
+    });
+    FArchive.reset();
+}
+
+void TWdrlCompress::AddStatus(bool HaveArchive, int64_t SourcePosition, int64_t CompressedSoFar)
+{
+    if (Abort)
+        throw EycAborted("Operation aborted by user");
+    ProcessMessages();
+    if (!HaveArchive)
+        throw EWdrlCompress("AddStatus has Nil DestFile");
+    FStats.TotalProcessed += int32_t(SourcePosition - FStats.Processed);
+    FStats.Processed = int32_t(SourcePosition);
+    FStats.CompressedSize = int32_t(CompressedSoFar);
+    FStats.PercentDone = archive_FileHeaders::Percent(FStats.Processed, FStats.Size);
+    FStats.TotalPercentDone = archive_FileHeaders::Percent(FStats.TotalProcessed, FStats.TotalSize);
+    Fire(OnStatus);
+}
+
+void TWdrlCompress::AddFile(TStream &Archive, TFileHeader &Header, int Index, int UniqueID)
+{
+    const std::string Name = Header.FileName();
+    auto Source = OpenFile(Name, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone, "Cannot open the file %s");
+
+    const int64_t P = Archive.Position();
+    Header.WriteToStream(Archive);
+    const int64_t DataStart = P + archive_FileHeaders::FileHeaderSize;
+    Header.Record.DataStart = int32_t(DataStart);
+    int64_t Length = DataStart;
+
+    FillStats(Header);
+    FStats.CompressedSize = 0;
+    Fire(OnBeforeAdding);
+
+    TDeflater D(ZLevel(CompressionLevel));
+    uint8_t *In = FInput.get();
+    uint8_t *Out = FOutput.get();
+    D.Z.next_out = Out;
+    D.Z.avail_out = AddOutputBufferSize;
+    // The record's Size is what the archive promises: read exactly that much.
+    int64_t Remaining = Header.Record.Size, SourcePosition = 0;
+    for (;;) {
+        if (D.Z.avail_in == 0 && Remaining > 0) {
+            size_t Want = size_t(std::min<int64_t>(Remaining, AddSourceChunkSize));
+            Source->ReadBuffer(In, Want);
+            Remaining -= int64_t(Want);
+            SourcePosition += int64_t(Want);
+            D.Z.next_in = In;
+            D.Z.avail_in = uInt(Want);
+        }
+        const int Result = deflate(&D.Z, Remaining == 0 && D.Z.avail_in == 0 ? Z_FINISH : Z_NO_FLUSH);
+        ZCheck(Result);
+        if (D.Z.avail_out == 0) {
+            Archive.WriteBuffer(Out, AddOutputBufferSize);
+            Length += int64_t(AddOutputBufferSize);
+            D.Z.next_out = Out;
+            D.Z.avail_out = AddOutputBufferSize;
+            AddStatus(true, SourcePosition, Length - DataStart);
+        }
+        if (Result == Z_STREAM_END)
+            break;
+    }
+    const size_t Pending = AddOutputBufferSize - D.Z.avail_out;
+    Archive.WriteBuffer(Out, Pending);
+    Length += int64_t(Pending);
+
+    FStats.CompressionRatio = archive_FileHeaders::Percent(Length - DataStart, Header.Record.Size);
+    FStats.Finished = 1;
+    AddStatus(true, SourcePosition, Length - DataStart);
+    FStats.Finished = 0;
+    FStats.TotalCompressedSize += int32_t(Length - DataStart);
+
+    Header.Record.EndPos = int32_t(Length - 1);
+    Header.Record.NextHeader = int32_t(Length);
+    Header.Record.CompressedSize = int32_t(Length - DataStart);
+    Header.Record.UniqueID = UniqueID;
+    if (UniqueID >= 0 && UniqueID < UniqueIDCount)
+        FUniqueIDs[size_t(UniqueID)] = Index;
+    Archive.Seek(P, TSeekOrigin::soBeginning);
+    Header.WriteToStream(Archive);
+    Archive.Seek(0, TSeekOrigin::soEnd);
+    FStats.Header = Header.Record;
+    Fire(OnAfterAdding);
+}
+
+// ---- extracting ------------------------------------------------------------------------
+
+void TWdrlCompress::Extract()
+{
+    Abort = false;
+    FMode = TMode::Extracting;
+    struct TClear {
+        TWdrlCompress &C;
+        ~TClear()
+        {
+            C.FFilesToProcess.Clear();
+            C.ExtractName.clear();
+        }
+    } Clear{*this};
+    Guarded([&] {
+        ReadIfUnread();
+        FCurrentDisk = 0;
+        FHeaders.ComputeTotals(FStats);
+        for (int I = 0; I < FFilesToProcess.Count(); ++I)
+            ExtractFile(I, FFilesToProcess[I]);
+    });
+    FArchive.reset();
+}
+
+std::string TWdrlCompress::TargetPath() const
+{
+    // An empty folder stays empty, so that creating it reports the missing folder.
+    const std::string Name = FileNamePart(ExtractName);
+    if (IsDotsOnly(Name))
+        throw EWdrlCompress("Cannot create the file %s", {WithBackslash(ExtractDirectory) + ExtractName});
+    return WithBackslash(ExtractDirectory) + Name;
+}
+
+void TWdrlCompress::ExtractFile(int, const std::string &Entry)
+{
+    SkipFile = false;
+    const int Index = FHeaders.IndexOfName(Entry);
+    if (Index < 0)
+        throw EWdrlCompress("The file <%s> was not found in the archive <%s>", {Entry, FCompressedFile});
+    const TFileHeader &Header = *FHeaders.GetFileHeaders(Index);
+    FillStats(Header);
+    if (fw_SysUtils::Trim(ExtractName).empty())
+        ExtractName = FileNamePart(Header.FileName());
+
+    struct TEndFile {
+        TWdrlCompress &C;
+        ~TEndFile()
+        {
+            C.FArchive.reset();
+            C.ExtractName.clear();
+        }
+    } EndFile{*this};
+
+    Fire(OnBeforeExtracting);
+    ExtractName = FileNamePart(ExtractName);
+    std::string Target = TargetPath();
+
+    bool Replace = true;
+    if (FileExists(Target)) {
+        switch (cmp_TVersion::TVersionResource::IsFileNewer(Header.Version(), Target, Overwrite, Header.Record.Date)) {
+        case cmp_TVersion::cvUnknown: throw EWdrlCompress("Error comparing file versions in TWdrlCompress");
+        case cmp_TVersion::cvSame:
+        case cmp_TVersion::cvKeep: Replace = false; break;
+        default: break;
+        }
+        if (Replace) {
+            Fire(OnReplace);
+            ExtractName = FileNamePart(ExtractName);
+            Target = TargetPath();
+        }
+    }
+    if (SkipFile)
+        Replace = false;
+    if (!Replace) {
+        FStats.Finished = 1;
+        Fire(OnStatus);
+        return;
+    }
+
+    OpenDiskFile(FArchive, Header.Record.FirstDisk ? Header.Record.FirstDisk : 1,
+                 fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone, FCompressedFile);
+    FCurrentDisk = Header.Record.FirstDisk;
+    fw_SysUtils::ForceDirectories(ExtractFileDir(Target));
+    auto Output = OpenFile(Target, fw_Streams::fmCreate, "Cannot create the file %s");
+    FArchive->Seek(int64_t(Offset) + Header.Record.DataStart, TSeekOrigin::soBeginning);
+    const TDecoded Decoded = Decode(Header, *Output);
+    FStats.Finished = 1;
+    Fire(OnStatus);
+
+    if (Decoded == TDecoded::Overflow || Output->Size() != Header.Record.Size)
+        throw EWdrlCompress(
+            "The decompressed file's size does not match with the actual size of the file.  The file is %s",
+            {Header.FileName()});
+    if (Decoded == TDecoded::Inconsistent)
+        throw EWdrlCompress(CorruptArchive);
+    if (fw_SysUtils::FileSetDate(Output->Handle(), fw_SysUtils::DateTimeToFileDate(Header.Record.Date)) != 0)
+        throw EWdrlCompress("Cannot set the date of the file just extracted.");
+}
+
+TWdrlCompress::TDecoded TWdrlCompress::Decode(const TFileHeader &Header, TStream &Target)
+{
+    TInflater D;
+    uint8_t *In = FInput.get();
+    uint8_t *Block = FOutput.get();
+    const int LastDisk = Header.Record.LastDisk;
+    const int64_t Last = int64_t(Offset) + Header.Record.EndPos; // the last byte of the data on LastDisk
+    int64_t Pos = int64_t(Offset) + Header.Record.DataStart;
+    int64_t Decoded = 0;
+    bool StreamEnd = false;
+    for (int Passes = LastDisk - FCurrentDisk + 1; Passes > 0 && !StreamEnd; --Passes) {
+        for (;;) {
+            D.Z.next_out = Block;
+            D.Z.avail_out = ExtractBlockSize;
+            while (D.Z.avail_out > 0 && !StreamEnd) {
+                if (D.Z.avail_in == 0) {
+                    int64_t Want = ExtractInputBufferSize;
+                    if (FCurrentDisk == LastDisk)
+                        Want = std::clamp<int64_t>(Last + 1 - Pos, 0, Want);
+                    const size_t Got = Want > 0 ? FArchive->Read(In, size_t(Want)) : 0;
+                    if (Got == 0)
+                        break;
+                    Pos += int64_t(Got);
+                    D.Z.next_in = In;
+                    D.Z.avail_in = uInt(Got);
+                }
+                const int Result = inflate(&D.Z, Z_NO_FLUSH);
+                if (Result == Z_NEED_DICT)
+                    throw EWdrlCompress("error");
+                ZCheck(Result);
+                StreamEnd = Result == Z_STREAM_END;
+            }
+            if (Abort)
+                throw EycAborted("Operation aborted by user");
+            ProcessMessages();
+            size_t N = ExtractBlockSize - D.Z.avail_out;
+            if (N == 0)
+                break;
+            // A stream that decodes to more than its Size must not fill the disk.
+            const bool Overflow = Decoded + int64_t(N) > Header.Record.Size;
+            if (Overflow)
+                N = size_t(Header.Record.Size - Decoded);
+            Decoded += int64_t(N);
+            const size_t Written = Target.Write(Block, N);
+            if (Written < N)
+                DiskFull();
+            FStats.Processed += int32_t(Written);
+            FStats.TotalProcessed += int32_t(Written);
+            FStats.PercentDone = archive_FileHeaders::Percent(FStats.Processed, FStats.Size);
+            FStats.TotalPercentDone = archive_FileHeaders::Percent(FStats.TotalProcessed, FStats.TotalSize);
+            Fire(OnStatus);
+            if (Overflow)
+                return TDecoded::Overflow;
+        }
+        if (!StreamEnd && FCurrentDisk < LastDisk) {
+            ++FCurrentDisk;
+            OpenDiskFile(FArchive, FCurrentDisk, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone, FCompressedFile);
+            Pos = 0;
+        }
+    }
+    // The stream must end exactly at EndPos: data left over, or a stream cut
+    // short of its trailer, means the record does not describe its data.
+    const bool Leftover = D.Z.avail_in > 0 || FCurrentDisk != LastDisk || Pos <= Last;
+    return StreamEnd && !Leftover ? TDecoded::Complete : TDecoded::Inconsistent;
+}
+
+// ---- splitting -----------------------------------------------------------------------------
+
+void TWdrlCompress::SplitToDisks(const std::string &DestDir, const std::string &FileName)
+{
+    Abort = false;
+    try {
+        ReadIfUnread();
+        // From here on the table in memory describes the split set, not CompressedFile.
+        FTableRead = false;
+        FCurrentDisk = 1;
+        FHeaders.MultiDisk = 1;
+        FHeaders.ComputeTotals(FStats);
+        FArchive = OpenFile(FCompressedFile, fw_Streams::fmOpenReadWrite | fw_Streams::fmShareDenyNone,
+                            "Cannot open the compressed file %s");
+        std::string Dir = DestDir;
+        const std::string Name = ExtractFileName(FileName);
+        std::unique_ptr<TStream> Output = CreateDiskFile(DestDir + "\\" + Name);
+        FHeaders.WriteTable(*Output);
+        for (int I = 0; I < FHeaders.Count(); ++I) {
+            TFileHeader &Header = *FHeaders.GetFileHeaders(I);
+            FillStats(Header);
+            int64_t Pos = int64_t(Offset) + Header.Record.DataStart;
+            const int64_t Limit = int64_t(Offset) + Header.Record.EndPos;
+            FArchive->Seek(Pos, TSeekOrigin::soBeginning);
+            Header.Record.DataStart = int32_t(Output->Position());
+            Header.Record.FirstDisk = uint8_t(FCurrentDisk);
+            while (CopyChunk(Output, Dir, Name, Pos, Limit)) {
+            }
+            Header.Record.EndPos = int32_t(Output->Position() - 1);
+            Header.Record.LastDisk = uint8_t(FCurrentDisk);
+        }
+        Output.reset();
+        std::unique_ptr<TFileStream> First;
+        std::string FirstName = DestDir + "\\" + Name;
+        OpenDiskFile(First, 1, fw_Streams::fmOpenReadWrite | fw_Streams::fmShareExclusive, FirstName);
+        FHeaders.WriteTable(*First);
+        FArchive.reset();
+    } catch (const EycAborted &) {
+        FArchive.reset();
+        if (OnAborted)
+            OnAborted(this);
+    } catch (...) {
+        FArchive.reset();
+        Abort = true;
+        throw;
+    }
+}
+
+bool TWdrlCompress::CopyChunk(std::unique_ptr<TStream> &Output, std::string &DestDir, const std::string &FileName,
+                              int64_t &Pos, int64_t Limit)
+{
+    if (Abort)
+        throw EycAborted("Operation aborted by user");
+    if (Pos > Limit)
+        return false;
+    uint8_t *Chunk = FInput.get();
+    const size_t Got = FArchive->Read(Chunk, size_t(std::min<int64_t>(CopyChunkSize, Limit + 1 - Pos)));
+    ProcessMessages();
+    if (Got == 0)
+        return false;
+    Pos += int64_t(Got);
+    size_t Written = Output->Write(Chunk, Got);
+    if (Written < Got) {
+        Output.reset();
+        if (FCurrentDisk >= 255)
+            fw_SysUtils::RangeError(); // disk numbers are bytes
+        ++FCurrentDisk;
+        if (!OnNewDisk)
+            throw EWdrlCompress(
+                "There was no event handler for the OnNewDisk event, therefore no new disk could be inserted");
+        OnNewDisk(this, FCurrentDisk, DestDir);
+        Output = CreateDiskFile(DestDir + "\\" + DiskFileName(FileName, FCurrentDisk));
+        if (Output->Write(Chunk + Written, Got - Written) < Got - Written)
+            throw EWdrlCompress("There is too little space on this disk to operate");
+    }
+    FStats.Processed += int32_t(Got);
+    FStats.TotalProcessed += int32_t(Got);
+    FStats.PercentDone = archive_FileHeaders::Percent(FStats.Processed, FStats.CompressedSize);
+    FStats.TotalPercentDone = archive_FileHeaders::Percent(FStats.TotalProcessed, FStats.TotalCompressedSize);
+    Fire(OnStatus);
+    return true;
+}
+
+// ---- copying ---------------------------------------------------------------------------------
+
+void TWdrlCompress::CopyFile(const std::string &SourcePath, const std::string &DestPath)
+{
+    Abort = false;
+    Offset = 0;
+    ExtractDirectory = ExtractFileDir(DestPath);
+    ExtractName = ExtractFileName(DestPath);
+    std::string Dest = DestPath;
+
+    bool Replace = true;
+    if (FileExists(Dest)) {
+        switch (cmp_TVersion::TVersionResource::IsFileNewerByName(SourcePath, Dest, Overwrite)) {
+        case cmp_TVersion::cvUnknown: throw EWdrlCompress("Error comparing file versions in TWdrlCompress");
+        case cmp_TVersion::cvSame:
+        case cmp_TVersion::cvKeep: Replace = false; break;
+        default: break;
+        }
+        if (Replace) {
+            Fire(OnReplace, TlzhFileStats{});
+            Dest = ExtractDirectory + "\\" + FileNamePart(ExtractName);
+        }
+    }
+    if (SkipFile || !Replace)
+        return;
+
+    TlzhFileStats Stats;
+    Stats.FileName = SourcePath;
+    auto Source = OpenFile(SourcePath, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone, "Cannot open the file %s");
+    Stats.Size = Stats.TotalSize = int32_t(Source->Size());
+    auto Output = OpenFile(Dest, fw_Streams::fmCreate, "Cannot create the file %s");
+    uint8_t *Chunk = FInput.get();
+    size_t Got;
+    do {
+        if (Abort)
+            return;
+        Got = Source->Read(Chunk, CopyChunkSize);
+        if (Output->Write(Chunk, Got) < Got)
+            DiskFull();
+        Stats.Processed += int32_t(Got);
+        Stats.TotalProcessed += int32_t(Got);
+        Stats.PercentDone = Stats.TotalPercentDone = archive_FileHeaders::Percent(Stats.Processed, Stats.Size);
+        Fire(OnStatus, Stats);
+        ProcessMessages();
+    } while (Got == CopyChunkSize);
+    fw_SysUtils::FileSetDate(Output->Handle(), fw_SysUtils::FileGetDate(Source->Handle()));
+    Stats.Finished = 1;
+    Fire(OnStatus, Stats);
+}
+
+} // namespace cmp_TWdrlCompress

@@ -1,0 +1,441 @@
+#include "engine/cmp_TVersion.h"
+
+#include "framework/fw_Streams.h"
+#include "framework/fw_Windows.h"
+
+#include <memory>
+#include <vector>
+
+namespace cmp_TVersion {
+
+using fw_SysUtils::FileDateToDateTime;
+using fw_SysUtils::FileGetDate;
+using fw_SysUtils::IntToHex;
+using fw_SysUtils::IntToStr;
+using fw_SysUtils::TDateTime;
+
+namespace {
+
+const uint16_t LanguageIDs[] = {0x0401, 0x0402, 0x0403, 0x0404, 0x0405, 0x0406, 0x0407, 0x0408, 0x0409,
+                                0x040A, 0x040B, 0x040C, 0x040D, 0x040E, 0x040F, 0x0410, 0x0411, 0x0412,
+                                0x0413, 0x0414, 0x0415, 0x0416, 0x0417, 0x0418, 0x0419, 0x041A, 0x041B,
+                                0x041C, 0x041D, 0x041E, 0x041F, 0x0420, 0x0421, 0x0804, 0x0807, 0x0809,
+                                0x080A, 0x080C, 0x0810, 0x0813, 0x0814, 0x0816, 0x081A, 0x0C0C, 0x100C};
+static_assert(sizeof(LanguageIDs) / sizeof(LanguageIDs[0]) == lnSwissFrench + 1);
+
+const uint16_t CodePages[] = {0, 932, 949, 950, 1200, 1250, 1251, 1252, 1253, 1254, 1255, 1256};
+static_assert(sizeof(CodePages) / sizeof(CodePages[0]) == csArabic + 1);
+
+std::string FileOSText(DWORD OS)
+{
+    switch (OS) {
+    case 0x10000: return "MS-Dos";
+    case 0x20000: return "16 bit OS/2";
+    case 0x30000: return "32 bit OS/2";
+    case 0x40000: return "Windows NT";
+    case 0x1: return "Windows 3.0 or later";
+    case 0x2: return "16 bit OS/2 Presentation Manager";
+    case 0x3: return "32 bit OS/2 Presentation Manager";
+    case 0x4: return "32 bit Windows";
+    case 0x10001: return "Windows 3.0 or later with MS-Dos";
+    case 0x10004: return "32 bit Windows with MS-Dos";
+    case 0x20002: return "16 bit OS/2 with Presentation Manager";
+    case 0x30003: return "32 bit OS/2 with Presentation Manager";
+    case 0x40004: return "Windows NT with 32 bit Windows";
+    default: return "Unknown";
+    }
+}
+
+std::string FileTypeText(DWORD Type)
+{
+    switch (Type) {
+    case 1: return "Application";
+    case 2: return "Dynamic-Link Library";
+    case 3: return "Device Driver";
+    case 4: return "Font";
+    case 5: return "Virtual Device Driver";
+    case 7: return "Static-Link Library";
+    default: return "Unknown";
+    }
+}
+
+std::string FileSubTypeText(DWORD Type, DWORD SubType)
+{
+    static const char *const Drivers[] = {"Printer", "Keyboard", "Language",    "Display", "Mouse",
+                                          "Network", "System",   "Installable", "Sound",   "Communications"};
+    static const char *const Fonts[] = {"Raster", "Vector", "TrueType"};
+    if (Type == 3)
+        return SubType >= 1 && SubType <= 10 ? Drivers[SubType - 1] : "Unknown";
+    if (Type == 4)
+        return SubType >= 1 && SubType <= 3 ? Fonts[SubType - 1] : "Unknown";
+    return "";
+}
+
+std::string FourParts(DWORD MS, DWORD LS)
+{
+    return IntToStr(HIWORD(MS)) + "." + IntToStr(LOWORD(MS)) + "." + IntToStr(HIWORD(LS)) + "." + IntToStr(LOWORD(LS));
+}
+
+// The i-th (0-based) "."-separated part of S, "" past the end.
+std::string Part(const std::string &S, size_t I)
+{
+    size_t Start = 0;
+    for (; I > 0; --I) {
+        size_t Dot = S.find('.', Start);
+        if (Dot == std::string::npos)
+            return "";
+        Start = Dot + 1;
+    }
+    size_t Dot = S.find('.', Start);
+    return S.substr(Start, Dot == std::string::npos ? std::string::npos : Dot - Start);
+}
+
+// A handle closed on every path.
+struct THandle {
+    HANDLE H = INVALID_HANDLE_VALUE;
+    explicit THandle(HANDLE AH) : H(AH) {}
+    THandle(const THandle &) = delete;
+    THandle &operator=(const THandle &) = delete;
+    ~THandle()
+    {
+        if (Valid())
+            CloseHandle(H);
+    }
+    bool Valid() const { return H != INVALID_HANDLE_VALUE; }
+};
+
+HANDLE OpenShared(const std::string &Path)
+{
+    return CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The last-write time at the file system's 2-second grain, as archives keep it.
+bool LastWrite(HANDLE H, TDateTime &Date)
+{
+    int Age = FileGetDate(H);
+    if (Age == -1)
+        return false;
+    Date = FileDateToDateTime(Age);
+    return true;
+}
+
+TCompareVersionResult CompareDates(TDateTime Source, TDateTime Target)
+{
+    if (Source < Target)
+        return cvKeep;
+    if (Source > Target)
+        return cvReplace;
+    return cvSame;
+}
+
+TCompareVersionResult VersionAnswer(const std::string &Version, const std::string &TargetPath)
+{
+    switch (TVersionResource::CompareVersion(Version, FileVersionOf(TargetPath))) {
+    case 0: return cvSame;
+    case 1: return cvReplace;
+    default: return cvKeep;
+    }
+}
+
+void Define(fw_Classes::TPropertyBuilder<TVersionInfo> &P)
+{
+    P.String("Comment", &TVersionInfo::Comment, &TVersionInfo::Comment)
+        .String("CompanyName", &TVersionInfo::CompanyName, &TVersionInfo::CompanyName)
+        .String("FileDescription", &TVersionInfo::FileDescription, &TVersionInfo::FileDescription)
+        .String("FileVersion", &TVersionInfo::FileVersion, &TVersionInfo::FileVersion)
+        .String("InternalName", &TVersionInfo::InternalName, &TVersionInfo::InternalName)
+        .String("LegalCopyright", &TVersionInfo::LegalCopyright, &TVersionInfo::LegalCopyright)
+        .String("LegalTradeMarks", &TVersionInfo::LegalTradeMarks, &TVersionInfo::LegalTradeMarks)
+        .String("OriginalFileName", &TVersionInfo::OriginalFileName, &TVersionInfo::OriginalFileName)
+        .String("PrivateBuild", &TVersionInfo::PrivateBuild, &TVersionInfo::PrivateBuild)
+        .String("ProductName", &TVersionInfo::ProductName, &TVersionInfo::ProductName)
+        .String("ProductVersion", &TVersionInfo::ProductVersion, &TVersionInfo::ProductVersion)
+        .String("SpecialBuild", &TVersionInfo::SpecialBuild, &TVersionInfo::SpecialBuild)
+        .String("FileOS", &TVersionInfo::FileOS, &TVersionInfo::FileOS)
+        .String("FileType", &TVersionInfo::FileType, &TVersionInfo::FileType)
+        .String("FileSubType", &TVersionInfo::FileSubType, &TVersionInfo::FileSubType);
+}
+
+void DefineResource(fw_Classes::TPropertyBuilder<TVersionResource> &P)
+{
+    P.String("FileName", &TVersionResource::FileName, &TVersionResource::SetFileName)
+        .Enum<TLanguage>("Language", LanguageInfo, &TVersionResource::Language, &TVersionResource::SetLanguage,
+                         lnUSEnglish)
+        .Enum<TCharacterSet>("CharacterSet", CharacterSetInfo, &TVersionResource::CharacterSet,
+                             &TVersionResource::SetCharacterSet, csMultilingual)
+        .Object<TVersionInfo>("VersionInfo", &TVersionResource::VersionInfo);
+}
+
+} // namespace
+
+const fw_Classes::TEnumInfo OverwriteTypeInfo{"TOverwriteType",
+                                              {"owAlways", "owNever", "owVersion", "owDate", "owVersionDate"}};
+const fw_Classes::TEnumInfo LanguageInfo{"TLanguage",
+                                         {"lnArabic",
+                                          "lnBulgarian",
+                                          "lnCatalan",
+                                          "lnTraditionalChinese",
+                                          "lnCzech",
+                                          "lnDanish",
+                                          "lnGerman",
+                                          "lnGreek",
+                                          "lnUSEnglish",
+                                          "lnCastilianSpanish",
+                                          "lnFinnish",
+                                          "lnFrench",
+                                          "lnHebrew",
+                                          "lnHungarian",
+                                          "lnIcelandic",
+                                          "lnItalian",
+                                          "lnJapanese",
+                                          "lnKorean",
+                                          "lnDutch",
+                                          "lnNorwegianBokmal",
+                                          "lnPolish",
+                                          "lnBrazilianPortuguese",
+                                          "lnRhaetoRomanic",
+                                          "lnRomanian",
+                                          "lnRussian",
+                                          "lnCroatoSerbian",
+                                          "lnSlovak",
+                                          "lnAlbanian",
+                                          "lnSwedish",
+                                          "lnThai",
+                                          "lnTurkish",
+                                          "lnUrdu",
+                                          "lnBahasa",
+                                          "lnSimplifiedChinese",
+                                          "lnSwissGerman",
+                                          "lnUKEnglish",
+                                          "lnMexicanSpanish",
+                                          "lnBelgianFrench",
+                                          "lnSwissItalian",
+                                          "lnBelgianDutch",
+                                          "lnNorwegianNynorsk",
+                                          "lnPortuguese",
+                                          "lnSerboCroatian",
+                                          "lnCanadianFrench",
+                                          "lnSwissFrench"}};
+const fw_Classes::TEnumInfo CharacterSetInfo{"TCharacterSet",
+                                             {"csASCII", "csJapan", "csKorea", "csTaiwan", "csUnicode", "csLatin2",
+                                              "csCyrillic", "csMultilingual", "csGreek", "csTurkish", "csHebrew",
+                                              "csArabic"}};
+
+uint16_t LanguageID(TLanguage Language)
+{
+    return LanguageIDs[Language];
+}
+uint16_t CodePage(TCharacterSet CharacterSet)
+{
+    return CodePages[CharacterSet];
+}
+
+// ---- TVersionInfo ---------------------------------------------------------------
+
+FW_DEFINE_CLASS(TVersionInfo, fw_Classes::TPersistent, nullptr, Define)
+
+void TVersionInfo::Clear()
+{
+    for (std::string *S : {&Comment, &CompanyName, &FileDescription, &FileVersion, &InternalName, &LegalCopyright,
+                           &LegalTradeMarks, &OriginalFileName, &PrivateBuild, &ProductName, &ProductVersion,
+                           &SpecialBuild, &FileOS, &FileType, &FileSubType})
+        S->clear();
+    PrimaryLanguage = 0;
+}
+
+void TVersionInfo::Assign(fw_Classes::TPersistent *Source)
+{
+    auto *Other = dynamic_cast<TVersionInfo *>(Source);
+    if (!Other) {
+        inherited::Assign(Source);
+        return;
+    }
+    Comment = Other->Comment;
+    CompanyName = Other->CompanyName;
+    FileDescription = Other->FileDescription;
+    FileVersion = Other->FileVersion;
+    InternalName = Other->InternalName;
+    LegalCopyright = Other->LegalCopyright;
+    LegalTradeMarks = Other->LegalTradeMarks;
+    OriginalFileName = Other->OriginalFileName;
+    PrimaryLanguage = Other->PrimaryLanguage;
+    PrivateBuild = Other->PrivateBuild;
+    ProductName = Other->ProductName;
+    ProductVersion = Other->ProductVersion;
+    SpecialBuild = Other->SpecialBuild;
+    FileOS = Other->FileOS;
+    FileType = Other->FileType;
+    FileSubType = Other->FileSubType;
+}
+
+// ---- TVersionResource -----------------------------------------------------------
+
+FW_DEFINE_CLASS(TVersionResource, fw_Classes::TComponent, fw_Classes::CreateComponent<TVersionResource>, DefineResource)
+
+TVersionResource::TVersionResource(fw_Classes::TComponent *AOwner) : TComponent(AOwner)
+{
+    FFileName = fw_SysUtils::ParamStr(0);
+    Refresh();
+}
+
+void TVersionResource::SetFileName(const std::string &Value)
+{
+    FFileName = Value;
+    FFileNameStored = !fw_SysUtils::SameText(Value, fw_SysUtils::ParamStr(0));
+    Refresh();
+}
+
+void TVersionResource::SetLanguage(TLanguage Value)
+{
+    FLanguage = Value;
+    Refresh();
+}
+
+void TVersionResource::SetCharacterSet(TCharacterSet Value)
+{
+    FCharacterSet = Value;
+    Refresh();
+}
+
+void TVersionResource::Refresh()
+{
+    FVersionInfo.Clear();
+    DWORD Dummy = 0;
+    DWORD Size = GetFileVersionInfoSizeA(FFileName.c_str(), &Dummy);
+    if (Size == 0)
+        return;
+    std::vector<uint8_t> Block(Size);
+    if (!GetFileVersionInfoA(FFileName.c_str(), 0, Size, Block.data()))
+        return;
+
+    VS_FIXEDFILEINFO *Fixed = nullptr;
+    UINT Len = 0;
+    if (!VerQueryValueA(Block.data(), "\\", reinterpret_cast<void **>(&Fixed), &Len) || !Fixed ||
+        Len < sizeof(VS_FIXEDFILEINFO))
+        return;
+
+    WORD *Translation = nullptr;
+    if (VerQueryValueA(Block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void **>(&Translation), &Len) &&
+        Translation && Len == 4)
+        FVersionInfo.PrimaryLanguage = Translation[0] & 0x03FF;
+
+    FVersionInfo.FileVersion = FourParts(Fixed->dwFileVersionMS, Fixed->dwFileVersionLS);
+    FVersionInfo.ProductVersion = FourParts(Fixed->dwProductVersionMS, Fixed->dwProductVersionLS);
+    FVersionInfo.FileOS = FileOSText(Fixed->dwFileOS);
+    FVersionInfo.FileType = FileTypeText(Fixed->dwFileType);
+    FVersionInfo.FileSubType = FileSubTypeText(Fixed->dwFileType, Fixed->dwFileSubtype);
+
+    const std::string Table =
+        "\\StringFileInfo\\" + IntToHex(LanguageID(FLanguage), 4) + IntToHex(CodePage(FCharacterSet), 4) + "\\";
+    // The fixed information's file version stands; the table's text is only for display elsewhere.
+    const std::pair<const char *, std::string *> Keys[] = {{"Comment", &FVersionInfo.Comment},
+                                                           {"CompanyName", &FVersionInfo.CompanyName},
+                                                           {"FileDescription", &FVersionInfo.FileDescription},
+                                                           {"InternalName", &FVersionInfo.InternalName},
+                                                           {"LegalCopyright", &FVersionInfo.LegalCopyright},
+                                                           {"LegalTradeMarks", &FVersionInfo.LegalTradeMarks},
+                                                           {"OriginalFileName", &FVersionInfo.OriginalFileName},
+                                                           {"PrivateBuild", &FVersionInfo.PrivateBuild},
+                                                           {"ProductName", &FVersionInfo.ProductName},
+                                                           {"ProductVersion", &FVersionInfo.ProductVersion},
+                                                           {"SpecialBuild", &FVersionInfo.SpecialBuild}};
+    for (const auto &[Key, Field] : Keys) {
+        char *Text = nullptr;
+        if (VerQueryValueA(Block.data(), (Table + Key).c_str(), reinterpret_cast<void **>(&Text), &Len) && Text) {
+            // Len counts characters, possibly including the terminator.
+            size_t N = 0;
+            while (N < Len && Text[N] != '\0')
+                ++N;
+            *Field = std::string(Text, N);
+        }
+    }
+}
+
+int TVersionResource::CompareVersion(const std::string &A, const std::string &B)
+{
+    for (size_t I = 0;; ++I) {
+        std::string PA = Part(A, I), PB = Part(B, I);
+        if (PA.empty() || PB.empty()) {
+            if (!PB.empty())
+                return 2;
+            if (!PA.empty())
+                return 1;
+            return 0;
+        }
+        int VA = fw_SysUtils::StrToInt(PA), VB = fw_SysUtils::StrToInt(PB);
+        if (VB > VA)
+            return 2;
+        if (VB < VA)
+            return 1;
+    }
+}
+
+TCompareVersionResult TVersionResource::IsFileNewer(const std::string &Version, const std::string &TargetPath,
+                                                    TOverwriteType Mode, TDateTime Date)
+{
+    auto ByDate = [&]() {
+        THandle Target(OpenShared(TargetPath));
+        TDateTime TargetDate;
+        if (!Target.Valid() || !LastWrite(Target.H, TargetDate))
+            return cvUnknown;
+        return CompareDates(Date, TargetDate);
+    };
+    switch (Mode) {
+    case owAlways: return cvReplace;
+    case owNever:
+        return !fw_SysUtils::Trim(TargetPath).empty() && fw_SysUtils::FileExists(TargetPath) ? cvKeep : cvReplace;
+    case owVersion: return VersionAnswer(Version, TargetPath);
+    case owDate: return ByDate();
+    case owVersionDate: {
+        TCompareVersionResult R = VersionAnswer(Version, TargetPath);
+        return R == cvSame ? ByDate() : R;
+    }
+    default: return cvUnknown;
+    }
+}
+
+TCompareVersionResult TVersionResource::IsFileNewerByName(const std::string &SourcePath, const std::string &TargetPath,
+                                                          TOverwriteType Mode)
+{
+    auto ByDate = [&]() {
+        THandle Source(OpenShared(SourcePath));
+        if (!Source.Valid())
+            throw fw_Streams::EFOpenError("Cannot open %s in TVersionResource.IsFileNewerByName", {SourcePath});
+        THandle Target(OpenShared(TargetPath));
+        if (!Target.Valid())
+            throw fw_Streams::EFOpenError("Cannot open %s in TVersionResource.IsFileNewerByName", {TargetPath});
+        TDateTime SourceDate, TargetDate;
+        if (!LastWrite(Source.H, SourceDate) || !LastWrite(Target.H, TargetDate))
+            return cvUnknown;
+        return CompareDates(SourceDate, TargetDate);
+    };
+    switch (Mode) {
+    case owAlways:
+    case owNever: return IsFileNewer("", TargetPath, Mode, 0);
+    case owDate: return ByDate();
+    case owVersion: return VersionAnswer(FileVersionOf(SourcePath), TargetPath);
+    case owVersionDate: {
+        TCompareVersionResult R = VersionAnswer(FileVersionOf(SourcePath), TargetPath);
+        return R == cvSame ? ByDate() : R;
+    }
+    default: return cvUnknown;
+    }
+}
+
+TVersionResource &VersionResource()
+{
+    // Made on first use rather than at start-up so that it never depends on
+    // the order in which units start.
+    static std::unique_ptr<TVersionResource> Instance(new TVersionResource(nullptr));
+    return *Instance;
+}
+
+std::string FileVersionOf(const std::string &FileName)
+{
+    TVersionResource &R = VersionResource();
+    R.SetFileName(FileName);
+    return R.VersionInfo()->FileVersion;
+}
+
+} // namespace cmp_TVersion
