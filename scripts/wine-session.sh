@@ -21,6 +21,8 @@ wendrel_session_start() {
 
   echo "== making a scratch Wine prefix in $WINEPREFIX"
   wineboot -i >/dev/null 2>&1
+  # Without a window manager Wine draws the window frames itself.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   wineserver -w
   trap wendrel_session_stop EXIT
 }
