@@ -1,0 +1,410 @@
+#include "engine/cmp_TInstall.h"
+
+#include "engine/cmp_TPathSpecifier.h"
+#include "framework/fw_Forms.h"
+#include "routines/routines_Strings.h"
+
+namespace cmp_TInstall {
+
+using cmp_TInstallContainer::TInstallTypeSet;
+using cmp_TPathSpecifier::StandardPathSpecifiers;
+using cmp_TPathSpecifier::TpsMainArchiveFile;
+using cmp_TPathSpecifier::TpsProgramFiles;
+using fw_SysUtils::Trim;
+
+const fw_Classes::TEnumInfo TDistributeTypeInfo{"TDistributeType", {"dtTraditional", "dtWeb", "dtTraditionalNet"}};
+
+namespace {
+
+TCustomInstall* TheInstallRoot = nullptr;
+
+bool IsForm(TComponent* Component) { return Component && Component->Is<fw_Forms::TCustomForm>(); }
+
+bool IsFormOrDataModule(TComponent* Component)
+{
+    if (IsForm(Component))
+        return true;
+    for (fw_Classes::TClass C = Component ? Component->ClassType() : nullptr; C; C = C->Parent)
+        if (C->ClassName == "TDataModule")
+            return true;
+    return false;
+}
+
+// Runs before any part of the root is made, so that a refused root leaves
+// nothing behind.
+TComponent* CheckCreation(TComponent* AOwner)
+{
+    if (TheInstallRoot)
+        throw IEInstall("The TInstall component does not currently support the use of 2 TInstall components in the "
+                        "same project");
+    if (!IsFormOrDataModule(AOwner))
+        throw IEInstall("The owner of the TInstall component must be a form");
+    return AOwner;
+}
+
+std::vector<std::string> ProgramArguments()
+{
+    std::vector<std::string> Args;
+    for (int I = 1; I <= fw_SysUtils::ParamCount(); ++I)
+        Args.push_back(fw_SysUtils::ParamStr(I));
+    return Args;
+}
+
+int SwitchOfLetter(char Letter)
+{
+    switch (Letter) {
+    case 'b': case 'B': return swBuild;
+    case 'f': case 'F': return swFloppies;
+    case 'd': case 'D': return swDebug;
+    case 'e': case 'E': return swSelfExtract;
+    case 'r': case 'R': return swAfterReboot;
+    case 's': case 'S': return swSourcePath;
+    case 'c': case 'C': return swCleanup;
+    default: return -1;
+    }
+}
+
+} // namespace
+
+TCustomInstall* InstallRoot() { return TheInstallRoot; }
+
+TDistributeType CurrentDistributeType() { return TheInstallRoot ? TheInstallRoot->DistributeType() : dtTraditionalNet; }
+
+std::function<std::vector<std::string>()> TCustomInstall::CommandLineArguments = ProgramArguments;
+
+// ---- value objects ------------------------------------------------------------------
+
+static void DefineInformation(fw_Classes::TPropertyBuilder<TInstallInformation>& P)
+{
+    using I = TInstallInformation;
+    P.String("CompanyName", &I::CompanyName, &I::CompanyName);
+    P.String("ProductName", &I::ProductName, &I::ProductName);
+    P.String("Version", &I::Version, &I::Version);
+}
+
+FW_DEFINE_CLASS(TInstallInformation, fw_Classes::TPersistent, nullptr, DefineInformation)
+
+void TInstallInformation::Assign(fw_Classes::TPersistent* Source)
+{
+    if (Source && Source->Is<TInstallInformation>()) {
+        auto* S = static_cast<TInstallInformation*>(Source);
+        CompanyName = S->CompanyName;
+        ProductName = S->ProductName;
+        Version = S->Version;
+        return;
+    }
+    inherited::Assign(Source);
+}
+
+static void DefineBuildInfo(fw_Classes::TPropertyBuilder<TBuildInfo>& P)
+{
+    using B = TBuildInfo;
+    P.Boolean("AddUninstallOnCreate", &B::AddUninstallOnCreate, &B::AddUninstallOnCreate, true);
+    P.String("AppName", &B::AppName, &B::AppName);
+    P.String("AppURL", &B::AppURL, &B::AppURL);
+    P.String("BuildDirectory", &B::BuildDirectory, &B::BuildDirectory);
+    P.String("CredentialsFile", &B::CredentialsFile, &B::CredentialsFile);
+    P.String("OCXName", &B::OCXName, &B::OCXName);
+    P.String("PrivateKeyFile", &B::PrivateKeyFile, &B::PrivateKeyFile);
+    P.Boolean("SignCode", &B::SignCode, &B::SignCode, false);
+    P.String("URLPath", &B::URLPath, &B::URLPath);
+}
+
+FW_DEFINE_CLASS(TBuildInfo, fw_Classes::TPersistent, nullptr, DefineBuildInfo)
+
+void TBuildInfo::Assign(fw_Classes::TPersistent* Source)
+{
+    if (Source && Source->Is<TBuildInfo>()) {
+        auto* S = static_cast<TBuildInfo*>(Source);
+        AddUninstallOnCreate = S->AddUninstallOnCreate;
+        AppName = S->AppName;
+        AppURL = S->AppURL;
+        BuildDirectory = S->BuildDirectory;
+        CredentialsFile = S->CredentialsFile;
+        OCXName = S->OCXName;
+        PrivateKeyFile = S->PrivateKeyFile;
+        SignCode = S->SignCode;
+        URLPath = S->URLPath;
+        return;
+    }
+    inherited::Assign(Source);
+}
+
+// ---- TCustomInstall ---------------------------------------------------------------
+
+FW_DEFINE_CLASS(TCustomInstall, cmp_TInstallContainer::TFileContainer, nullptr, nullptr)
+
+TCustomInstall::TCustomInstall(TComponent* AOwner) : TFileContainer(CheckCreation(AOwner))
+{
+    FDestDir = "\\MyApplication";
+    FDestDirType = StandardPathSpecifiers().Find<TpsProgramFiles>();
+    StoreReference(FDestDirType);
+    FInstallTypes = TInstallTypeSet{cmp_TInstallContainer::itFull};
+    FFireAfterInstallObjects = false;
+    FDescription = "TInstall component";
+    FArchiveFile.clear();
+    FArchiveFileType = StandardPathSpecifiers().Find<TpsMainArchiveFile>();
+    StoreReference(FArchiveFileType);
+    HMODULE Module = GetModuleHandleA(nullptr);
+    if (FindResourceA(Module, "INSTALLTHEME1", MAKEINTRESOURCEA(2) /* RT_BITMAP */))
+        FDialogThemeBitmap.Bitmap().LoadFromResourceName(Module, "INSTALLTHEME1");
+    TheInstallRoot = this;
+    if (!IsDesigning() && fw_Forms::Application)
+        fw_Forms::Application->OnException = [this](TObject* Sender, const fw_SysUtils::Exception& E) {
+            HandleException(Sender, E);
+        };
+}
+
+TCustomInstall::~TCustomInstall()
+{
+    if (!IsDesigning() && FInstallForm && !FInstallForm->IsDestroying() && FPreviousOnActivateSaved &&
+        IsForm(FInstallForm))
+        static_cast<fw_Forms::TCustomForm*>(FInstallForm)->OnActivate = FPreviousOnActivate;
+    TheInstallRoot = nullptr;
+    // The hook points into this object; it must not outlive it.
+    if (!IsDesigning() && fw_Forms::Application)
+        fw_Forms::Application->OnException = nullptr;
+    if (!FCleanupBatchFile.empty())
+        WinExec(FCleanupBatchFile.c_str(), SW_HIDE);
+}
+
+void TCustomInstall::Loaded()
+{
+    inherited::Loaded();
+    if (IsDesigning())
+        return;
+    ParseCommandLine();
+    if (FSwitches.Contains(swDebug) &&
+        (!FSwitches.Contains(swSourcePath) || Trim(FParameterContents[swSourcePath]).empty()))
+        throw IEInstall("You forgot to pass in the build directory. In Run | Parameters, follow this format: -d "
+                        "\"-sC:\\My Build\"");
+    FSourceDir = FSwitches.Contains(swSourcePath)
+                     ? FParameterContents[swSourcePath]
+                     : routines_Strings::ExcludeTrailingBackslash(
+                           fw_SysUtils::ExtractFilePath(fw_SysUtils::ModuleFileName()));
+    cmp_TInstallContainer::InstallKey = FindInstallRecord(false);
+    std::string Archive;
+    if (FindLocalArchive(Archive))
+        FLocalArchive = Archive;
+    if (fw_Forms::Application && fw_Forms::Application->MainForm())
+        FInstallForm = fw_Forms::Application->MainForm();
+    else if (IsForm(Owner()))
+        FInstallForm = Owner();
+    else if (FRunAutomatic)
+        throw IEInstall("Application.MainForm is undefined and the TInstall is not on a form. Therefore, therefore "
+                        "the TInstall can't run the installation automatically");
+    if (FInstallForm)
+        FInstallForm->FreeNotification(this);
+
+    SetInstallType(cmp_TInstallContainer::itFull);
+    if (FInstallTypes.Contains(cmp_TInstallContainer::itDefault))
+        SetInstallType(cmp_TInstallContainer::itDefault);
+    else if (FInstallTypes.Contains(cmp_TInstallContainer::itCompact))
+        SetInstallType(cmp_TInstallContainer::itCompact);
+    else if (FInstallTypes.Contains(cmp_TInstallContainer::itFull))
+        SetInstallType(cmp_TInstallContainer::itFull);
+
+    if (FSwitches.Contains(swBuild))
+        Build();
+    else if (FSwitches.Contains(swFloppies))
+        ArchiveSetupFiles();
+    else if (FSwitches.Contains(swAfterReboot))
+        CompleteAfterReboot();
+    else if (FInstallForm) {
+        if (IsForm(FInstallForm)) {
+            auto* Form = static_cast<fw_Forms::TCustomForm*>(FInstallForm);
+            FPreviousOnActivate = Form->OnActivate;
+            FPreviousOnActivateSaved = true;
+            Form->OnActivate = [this](TObject* Sender) { FormActivate(Sender); };
+            if (FHideMainForm)
+                Form->SetBounds(-2 * Form->Width(), -2 * Form->Height(), Form->Width(), Form->Height());
+        }
+    }
+}
+
+void TCustomInstall::Notification(TComponent* AComponent, fw_Classes::TOperation Operation)
+{
+    inherited::Notification(AComponent, Operation);
+    if (Operation == fw_Classes::TOperation::opRemove && AComponent && AComponent == FInstallForm)
+        FInstallForm = nullptr;
+}
+
+void TCustomInstall::ParseCommandLine()
+{
+    FSwitches = TSwitches();
+    FParameterContents = TParameterContentArray();
+    for (const std::string& Arg : CommandLineArguments()) {
+        if (Arg.size() < 2 || (Arg[0] != '-' && Arg[0] != '*'))
+            throw exceptions_Wendrel::IException(
+                "Invalid parameter <%s>. Valid command line parameters are: -b (Build), -d (Debug), -f (Transfer to "
+                "floppies), -e (Called by self-extractor), -r (After reboot)",
+                {Arg});
+        int Kind = SwitchOfLetter(Arg[1]);
+        if (Kind < 0) {
+            if (Arg[0] == '-')
+                throw exceptions_Wendrel::IException(
+                    "Invalid parameter <%s>. Valid command line parameters are: -b (Build), -d (Debug), -f (Transfer "
+                    "to floppies), -e (Called by self-extractor), -r (After reboot)",
+                    {Arg});
+            continue; // "*TODISK" and its kind belong to the self-extracting program
+        }
+        FSwitches.Include(TSwitch(Kind));
+        FParameterContents[size_t(Kind)] = Arg.substr(2);
+    }
+}
+
+void TCustomInstall::FormActivate(TObject* Sender)
+{
+    if (FActivated)
+        return;
+    if (FPreviousOnActivateSaved && FPreviousOnActivate)
+        FPreviousOnActivate(Owner());
+    FActivated = true;
+    if (FInstallForm && FAutoMaximizeWindow && IsForm(FInstallForm))
+        static_cast<fw_Forms::TCustomForm*>(FInstallForm)->SetWindowState(fw_Forms::wsMaximized);
+    if (!FRunAutomatic)
+        return;
+    if (IsForm(FInstallForm) && Owner() && !Owner()->IsDestroying() && FPreviousOnActivateSaved) {
+        static_cast<fw_Forms::TCustomForm*>(FInstallForm)->OnActivate = FPreviousOnActivate;
+        FPreviousOnActivateSaved = false;
+    }
+    Process();
+}
+
+// Until the run sequence is in place, a run processes the tree (install files
+// do not extract yet) and ends the program.
+void TCustomInstall::Process()
+{
+    FRunning = true;
+    try {
+        inherited::Process();
+    } catch (...) {
+        FRunning = false;
+        throw;
+    }
+    FRunning = false;
+    if (fw_Forms::Application)
+        fw_Forms::Application->Terminate();
+}
+
+void TCustomInstall::CompleteAfterReboot() {}
+
+void TCustomInstall::SetNetLocation(TComponent* Value)
+{
+    inherited::SetNetLocation(Value);
+    if (!Value)
+        FDistributeType = dtTraditional;
+}
+
+void TCustomInstall::Compress(uint8_t Options) {}
+
+void TCustomInstall::ReadInfoFromArchive() { inherited::ReadInfoFromArchive(); }
+
+bool TCustomInstall::NeedsDownload() { return inherited::NeedsDownload(); }
+
+// Install record, outcomes, build, reboot and unfinished lists come with the
+// run sequence, reboot handling and build mode.
+void TCustomInstall::RemoveInstallRecord() {}
+void TCustomInstall::NotifyBadInstall() {}
+void TCustomInstall::NotifyGoodInstall() {}
+std::string TCustomInstall::FindInstallRecord(bool Create) { return std::string(); }
+void TCustomInstall::ProcessRegisteredType(int Type, const std::string& Text) {}
+void TCustomInstall::RunFilesAfterInstall() {}
+void TCustomInstall::RegisterRunOnce() {}
+void TCustomInstall::Build() {}
+void TCustomInstall::Cleanup() {}
+void TCustomInstall::ArchiveSetupFiles() {}
+void TCustomInstall::ReadUnfinished(fw_Classes::TStrings* List) {}
+bool TCustomInstall::QueryUserAbort() { return false; }
+void TCustomInstall::ClearUnfinished() {}
+void TCustomInstall::AddUnfinished() {}
+
+void TCustomInstall::HandleException(TObject* Sender, const fw_SysUtils::Exception& E)
+{
+    if (fw_Forms::Application)
+        fw_Forms::Application->ShowException(E);
+}
+
+void TCustomInstall::SetAutoMaximizeWindow(bool Value)
+{
+    FAutoMaximizeWindow = Value;
+    if (!IsLoading() && Value)
+        FHideMainForm = false;
+}
+
+void TCustomInstall::SetHideMainForm(bool Value)
+{
+    FHideMainForm = Value;
+    if (!IsLoading() && Value)
+        FAutoMaximizeWindow = false;
+}
+
+void TCustomInstall::SetBuildInfo(TBuildInfo* Value) { FBuildInfo.Assign(Value); }
+
+void TCustomInstall::SetDialogThemeBitmap(fw_Graphics::TPicture* Value) { FDialogThemeBitmap.Assign(Value); }
+
+void TCustomInstall::SetDistributeType(TDistributeType Value)
+{
+    if (!IsLoading()) {
+        if (!IsDesigning())
+            throw IEInstall("DistributeType can only be set at design-time");
+        if (Value != dtTraditional && !FNetLocation)
+            throw IEInstallNetLocNil("Must assign a net location via the NetLocation property before you can set the "
+                                     "distribute type");
+    }
+    FDistributeType = Value;
+}
+
+void TCustomInstall::SetPresetupFiles(const std::vector<std::string>& Value)
+{
+    std::vector<std::string> Lines = Value;
+    for (size_t I = Lines.size(); I-- > 0;)
+        if (Trim(Lines[I]).empty())
+            Lines.erase(Lines.begin() + std::ptrdiff_t(I));
+    FPresetupFiles.SetVector(Lines);
+}
+
+void TCustomInstall::SetUseLoadingProgram(bool Value)
+{
+    FUseLoadingProgram = Value;
+    if (!IsLoading() && Value) {
+        FArchiveFileType = StandardPathSpecifiers().Find<TpsMainArchiveFile>();
+        StoreReference(FArchiveFileType);
+        FArchiveFile.clear();
+    }
+}
+
+// ---- TInstall ---------------------------------------------------------------------
+
+static void DefineInstall(fw_Classes::TPropertyBuilder<TInstall>& P)
+{
+    using I = TInstall;
+    cmp_TInstallContainer::DefineContainerProperties(P, TInstallTypeSet{cmp_TInstallContainer::itFull});
+    P.String("ArchiveFile", &I::ArchiveFile, &I::SetArchiveFile);
+    P.Reference<cmp_TPathSpecifier::TCustomPathSpecifier>("ArchiveFileType", &I::ArchiveFileType,
+                                                          &I::SetArchiveFileType);
+    P.Boolean("AutoMaximizeWindow", &I::AutoMaximizeWindow, &I::SetAutoMaximizeWindow, true);
+    P.Object<TBuildInfo>("BuildInfo", &I::BuildInfo);
+    P.Object<fw_Graphics::TPicture>("DialogThemeBitmap", &I::DialogThemeBitmap);
+    P.Enum<TDistributeType>("DistributeType", TDistributeTypeInfo, &I::DistributeType, &I::SetDistributeType,
+                            dtTraditional);
+    P.Boolean("HideMainForm", &I::HideMainForm, &I::SetHideMainForm, false);
+    P.Object<TInstallInformation>("Information", &I::Information);
+    P.Lines("PresetupFiles", &I::PresetupFiles, &I::SetPresetupFiles);
+    P.Boolean("Reboot", &I::Reboot, &I::SetReboot, false);
+    P.Boolean("RunAutomatic", &I::RunAutomatic, &I::SetRunAutomatic, true);
+    P.Boolean("UseLoadingProgram", &I::UseLoadingProgram, &I::SetUseLoadingProgram, true);
+}
+
+FW_DEFINE_CLASS(TInstall, TCustomInstall, fw_Classes::CreateComponent<TInstall>, DefineInstall)
+
+TInstall::TInstall(TComponent* AOwner) : TCustomInstall(AOwner) {}
+
+namespace {
+const bool Registered = [] {
+    fw_Classes::RegisterClass(&TInstall::StaticClass());
+    return true;
+}();
+} // namespace
+
+} // namespace cmp_TInstall

@@ -1,0 +1,181 @@
+// The install root: the one TInstall component of a project. It heads the
+// install tree, holds the command-line switches and the product's
+// information, and starts the installation when its form is first activated.
+#pragma once
+
+#include "engine/cmp_TInstallContainer.h"
+#include "framework/fw_Classes.h"
+#include "framework/fw_Graphics.h"
+#include "routines/exceptions_Wendrel.h"
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace cmp_TInstall {
+
+using cmp_TInstallContainer::TCustomInstallFile;
+using cmp_TInstallContainer::TInstallContainer;
+using exceptions_Wendrel::IEInstall;
+using exceptions_Wendrel::IEInstallNetLocNil;
+using fw_Classes::TComponent;
+using fw_Classes::TObject;
+
+enum TSwitch : uint8_t { swBuild, swFloppies, swDebug, swSelfExtract, swAfterReboot, swSourcePath, swCleanup };
+using TSwitches = fw_Classes::TSet<TSwitch>;
+using TParameterContentArray = std::array<std::string, 7>;
+
+enum TDistributeType : uint8_t { dtTraditional, dtWeb, dtTraditionalNet };
+extern const fw_Classes::TEnumInfo TDistributeTypeInfo;
+
+class TInstallInformation : public fw_Classes::TPersistent {
+    FW_CLASS(TInstallInformation, fw_Classes::TPersistent)
+
+public:
+    void Assign(fw_Classes::TPersistent* Source) override;
+    std::string CompanyName = "My Company";
+    std::string ProductName = "My product";
+    std::string Version = "1.0";
+};
+
+// The settings of build mode.
+class TBuildInfo : public fw_Classes::TPersistent {
+    FW_CLASS(TBuildInfo, fw_Classes::TPersistent)
+
+public:
+    void Assign(fw_Classes::TPersistent* Source) override;
+    bool AddUninstallOnCreate = true;
+    std::string AppName;
+    std::string AppURL;
+    std::string BuildDirectory = "c:\\build";
+    std::string CredentialsFile;
+    std::string OCXName = "wwsetup";
+    std::string PrivateKeyFile;
+    bool SignCode = false;
+    std::string URLPath;
+};
+
+class TCustomInstall;
+using TInstallNotifyEvent = std::function<void(TCustomInstall* Install)>;
+using TRebootWindowsEvent = std::function<void(TCustomInstall* Install, bool& Continue)>;
+using TBeforeRunFileEvent =
+    std::function<void(TCustomInstall* Install, TCustomInstallFile* FileToRun, bool& DefaultAction)>;
+using TUserAbortEvent = std::function<void(TCustomInstall* Install, bool& QuitOut)>;
+using TCleanupEvent = std::function<void(TCustomInstall* Install, bool& Continue)>;
+
+class TCustomInstall : public cmp_TInstallContainer::TFileContainer {
+    FW_CLASS(TCustomInstall, cmp_TInstallContainer::TFileContainer)
+
+public:
+    explicit TCustomInstall(TComponent* AOwner);
+    ~TCustomInstall() override;
+    void Loaded() override;
+    void Notification(TComponent* AComponent, fw_Classes::TOperation Operation) override;
+    void Process() override;
+    void CompleteAfterReboot() override;
+    void SetNetLocation(TComponent* Value) override;
+    bool MakesPathSpecifier() override { return false; }
+    void Compress(uint8_t Options) override;
+    void ReadInfoFromArchive() override;
+    bool NeedsDownload() override;
+
+    virtual void RemoveInstallRecord();
+    virtual void NotifyBadInstall();
+    virtual void NotifyGoodInstall();
+    virtual std::string FindInstallRecord(bool Create);
+    virtual void ProcessRegisteredType(int Type, const std::string& Text);
+    virtual void ParseCommandLine();
+    virtual void RunFilesAfterInstall();
+    virtual void SetAutoMaximizeWindow(bool Value);
+    virtual void SetBuildInfo(TBuildInfo* Value);
+    virtual void SetDialogThemeBitmap(fw_Graphics::TPicture* Value);
+    virtual void SetDistributeType(TDistributeType Value);
+    virtual void SetHideMainForm(bool Value);
+    virtual void SetPresetupFiles(const std::vector<std::string>& Value);
+    virtual void SetUseLoadingProgram(bool Value);
+    virtual void RegisterRunOnce();
+    virtual void HandleException(TObject* Sender, const fw_SysUtils::Exception& E);
+    virtual void Build();
+    virtual void Cleanup();
+    virtual void ArchiveSetupFiles();
+    virtual void ReadUnfinished(fw_Classes::TStrings* List);
+    virtual bool QueryUserAbort();
+    virtual void ClearUnfinished();
+    virtual void AddUnfinished();
+
+    // The program's arguments; a test may replace them before loading.
+    static std::function<std::vector<std::string>()> CommandLineArguments;
+
+    TSwitches Switches() const { return FSwitches; }
+    const TParameterContentArray& ParameterContents() const { return FParameterContents; }
+    // The folder the installation runs from, without trailing backslash
+    // (unless the s switch gave one).
+    const std::string& SourceDir() const { return FSourceDir; }
+    bool AutoMaximizeWindow() const { return FAutoMaximizeWindow; }
+    TBuildInfo* BuildInfo() { return &FBuildInfo; }
+    fw_Graphics::TPicture* DialogThemeBitmap() { return &FDialogThemeBitmap; }
+    TDistributeType DistributeType() const { return FDistributeType; }
+    bool HideMainForm() const { return FHideMainForm; }
+    TInstallInformation* Information() { return &FInformation; }
+    std::vector<std::string> PresetupFiles() const { return FPresetupFiles.ToVector(); }
+    bool Reboot() const { return FReboot; }
+    void SetReboot(bool Value) { FReboot = Value; }
+    bool RunAutomatic() const { return FRunAutomatic; }
+    void SetRunAutomatic(bool Value) { FRunAutomatic = Value; }
+    bool UseLoadingProgram() const { return FUseLoadingProgram; }
+    bool Running() const { return FRunning; }
+    bool Aborted() const { return FAborted; }
+    bool Activated() const { return FActivated; }
+    TComponent* InstallForm() const { return FInstallForm; }
+
+    TInstallNotifyEvent OnAfterInitialized, OnAfterInstallObjects, OnAfterNotifyBadInstall, OnAfterNotifyGoodInstall,
+        OnAfterReadArchiveInfo, OnBeforeInstallObjects, OnBeforeReadArchiveInfo, OnBeforeNotifyBadInstall,
+        OnBeforeNotifyGoodInstall, OnFailedReboot;
+    TRebootWindowsEvent OnBeforeReboot;
+    TBeforeRunFileEvent OnBeforeRunFile;
+    TUserAbortEvent OnBeforeShutdown;
+    TCleanupEvent OnBeforeCleanup;
+    TUserAbortEvent OnUserAbort;
+
+protected:
+    // Installed on the install form's OnActivate in a normal installation.
+    void FormActivate(TObject* Sender);
+
+    TSwitches FSwitches;
+    TParameterContentArray FParameterContents;
+    std::string FSourceDir;
+    bool FAutoMaximizeWindow = true;
+    TBuildInfo FBuildInfo;
+    fw_Graphics::TPicture FDialogThemeBitmap;
+    TDistributeType FDistributeType = dtTraditional;
+    bool FHideMainForm = false;
+    TInstallInformation FInformation;
+    fw_Classes::TStringList FPresetupFiles;
+    bool FReboot = false;
+    bool FRunAutomatic = true;
+    bool FUseLoadingProgram = true;
+    bool FAborted = false;
+    bool FRunning = false;
+    bool FActivated = false;
+    int FUnfinishedCount = 0;
+    TComponent* FInstallForm = nullptr;
+    fw_Classes::TNotifyEvent FPreviousOnActivate;
+    bool FPreviousOnActivateSaved = false;
+    std::string FCleanupBatchFile;
+};
+
+class TInstall : public TCustomInstall {
+    FW_CLASS(TInstall, TCustomInstall)
+
+public:
+    explicit TInstall(TComponent* AOwner);
+};
+
+// The install root of the process, or nil.
+TCustomInstall* InstallRoot();
+
+// The install root's distribution type; dtTraditionalNet without one.
+TDistributeType CurrentDistributeType();
+
+} // namespace cmp_TInstall

@@ -1,0 +1,545 @@
+// The install component tree: containers and the helpers they hold, file
+// containers, groups and directories, and the install file. Every node of an
+// install project descends from TInstallContainer; every node under another
+// from TInstallObject.
+#pragma once
+
+#include "archive/cmp_TWdrlCompress.h"
+#include "engine/cmp_TPathSpecifier.h"
+#include "framework/fw_Classes.h"
+#include "framework/fw_Graphics.h"
+#include "routines/exceptions_Wendrel.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace cmp_TInstallContainer {
+
+using cmp_TPathSpecifier::TCustomPathSpecifier;
+using exceptions_Wendrel::IException;
+using fw_Classes::TClass;
+using fw_Classes::TComponent;
+using fw_Classes::TObject;
+using fw_Classes::TOperation;
+
+enum TInstallType : uint8_t { itFull, itDefault, itCompact, itCustom };
+using TInstallTypeSet = fw_Classes::TSet<TInstallType>;
+extern const fw_Classes::TEnumInfo TInstallTypeInfo;
+inline constexpr TInstallTypeSet AllInstallTypes{itFull, itDefault, itCompact, itCustom};
+inline constexpr TInstallTypeSet DefaultInstallTypes{itFull, itDefault, itCompact};
+
+enum TInstallFileType : uint8_t {
+    iftNormal,
+    iftJustADLL,
+    iftApplicationSpecificDLL,
+    iftVendorSharedDLL,
+    iftSystemWideDLL
+};
+extern const fw_Classes::TEnumInfo TInstallFileTypeInfo;
+enum TInstallFileState : uint8_t { ifsNone, ifsCompress, ifsInstall, ifsCopying };
+extern const fw_Classes::TEnumInfo TInstallFileStateInfo;
+// Declared with the version comparison; repeated here until that unit is in.
+enum TOverwriteType : uint8_t { owAlways, owNever, owVersion, owDate, owVersionDate };
+extern const fw_Classes::TEnumInfo TOverwriteTypeInfo;
+using cmp_TWdrlCompress::TlzhCommand;
+extern const fw_Classes::TEnumInfo TlzhCommandInfo;
+
+FW_EXCEPTION(IEInstallContainer, IException);
+FW_EXCEPTION(IEContainerList, IException);
+FW_EXCEPTION(IECustomInstallFileList, IException);
+FW_EXCEPTION(IEFileRelated, IException);
+FW_EXCEPTION(IEFileRel_NoNetLocation, IEFileRelated);
+FW_EXCEPTION(IEFileContainer, IException);
+FW_EXCEPTION(IEInstallGroup, IEFileContainer);
+FW_EXCEPTION(IECustomInstallFile, IException);
+FW_EXCEPTION(IEfcDuplicateFile, IECustomInstallFile);
+
+// The registry key under which the product's uninstall information goes.
+inline constexpr const char* UninstallKeyBase = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// Information codes sent down the tree.
+enum : int {
+    icContainerProcessStart = -990,
+    icContainerIncluded = -999,
+    icContainerProcessEnd = -989,
+    icDisplayMessage = -974,
+    icClearMessage = -973,
+};
+
+class TInstallContainer;
+class TInstallObject;
+class TFileContainer;
+class TCustomInstallFile;
+
+using TInstallContainerNotifyEvent = std::function<void(TInstallContainer* Container)>;
+using TAfterInstallObjectsEvent = std::function<void(TInstallContainer* Container, bool WasAborted)>;
+using TInstallFileNotifyEvent = std::function<void(TCustomInstallFile* InstallFile)>;
+using TInstallFileStatusEvent =
+    std::function<void(TCustomInstallFile* InstallFile, int FilePercentDone, int TotalPercentDone)>;
+using TInstallFileNewDiskEvent = std::function<void(TCustomInstallFile* InstallFile, int NewDisk, std::string& Path)>;
+using TDataReceivedEvent = std::function<void(TObject* Sender, const std::string& FileName, int Bytes,
+                                              int TotalBytes, int FileSize, const char* Buffer)>;
+
+// Parameter objects of the information codes; the sender owns them.
+class TMessageParameter : public TObject {
+public:
+    std::string Message;
+};
+
+class TDiskParameter : public TObject {
+public:
+    int Disk = 0;
+    std::string Path;
+};
+
+class TFileStatusParameter : public TObject {
+public:
+    int Processed = 0;
+    int PercentDone = 0;
+    std::string FileName;
+    cmp_TWdrlCompress::TlzhFileStats FileStats{};
+    int TotalProcessed = 0;
+    int TotalPercentDone = 0;
+};
+
+class TDownloadStatusParameter : public TObject {
+public:
+    int Bytes = 0;
+    std::string FileName;
+    int FileSize = 0;
+    int TotalBytes = 0;
+    int PercentDone = 0;
+};
+
+// Plain lists of references.
+class TInstallContainerList {
+public:
+    void Add(TInstallContainer* Item);
+    void Remove(TInstallContainer* Item);
+    int Count() const { return int(FItems.size()); }
+    TInstallContainer* Items(int Index) const { return FItems.at(size_t(Index)); }
+
+private:
+    std::vector<TInstallContainer*> FItems;
+};
+
+class TCustomInstallFileList {
+public:
+    void Add(TCustomInstallFile* Item);
+    void Remove(TCustomInstallFile* Item);
+    int Count() const { return int(FItems.size()); }
+    TCustomInstallFile* Items(int Index) const { return FItems.at(size_t(Index)); }
+
+private:
+    std::vector<TCustomInstallFile*> FItems;
+};
+
+// Process-wide objects of the tree.
+TInstallContainerList& AllInstallContainers();
+TCustomInstallFileList& AllInstallFiles();
+TCustomInstallFileList& FailedRegistrations();
+extern bool RaiseRegistrationErrors;
+// The installation's registry key, set by the install root when it loads.
+extern std::string InstallKey;
+
+// The UniqueID table: flag n is set while a live install file has number n.
+inline constexpr int UniqueIDCount = 2000;
+bool UniqueIDTaken(int ID);
+
+class TInstallContainer : public TComponent {
+    FW_CLASS(TInstallContainer, TComponent)
+
+public:
+    explicit TInstallContainer(TComponent* AOwner);
+    ~TInstallContainer() override;
+    void Loaded() override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+    virtual int FileContainerCount();
+    virtual TFileContainer* FileContainers(int Index);
+    virtual void SetDestDir(const std::string& Value);
+    virtual void SetDestDirType(TCustomPathSpecifier* Value);
+    virtual void RemoveReferences(TComponent* Component);
+    virtual void DisplayMessage(const std::string& Text);
+    // Reports that travel up the tree (progress, new disks, downloads).
+    virtual void DoInformationEventControl(TObject* Sender, int Code, TObject* Param);
+    // Information codes that travel down the tree.
+    virtual void HandleInformation(TObject* Sender, int Code, TObject* Param);
+    virtual std::string GetFullDestDir();
+    virtual int RegisteredType() const;
+    virtual void AddObject(TInstallObject* Obj);
+    virtual void Process();
+    virtual void InstallObjects();
+    virtual bool WillInstall();
+    virtual void CompleteAfterReboot();
+    // Dialog components apply their font and translation here.
+    virtual void DialogHook();
+    virtual void RemoveObject(TInstallObject* Obj);
+    virtual void WriteUninstallInfo(const std::string& Key);
+
+    int HelperCount() const { return int(FHelpers.size()); }
+    TInstallObject* Helpers(int Index) const;
+    int CompCount(TClass ComponentClass) const;
+    TInstallObject* Comp(int Index, TClass ComponentClass) const;
+    void SendInformation(TObject* Sender, int Code, TObject* Param);
+    void ClearMessage();
+    void SetInstallType(TInstallType Value);
+    void FreeHelpers(TClass ComponentClass);
+
+    bool AutoProcess() const { return FAutoProcess; }
+    bool Include() const { return FInclude; }
+    void SetInclude(bool Value) { FInclude = Value; }
+    bool ProcessStarted() const { return FProcessStarted; }
+    TInstallType InstallType() const { return FInstallType; }
+    bool Uninstall() const { return FUninstall; }
+    void SetUninstall(bool Value) { FUninstall = Value; }
+    const std::string& DestDir() const { return FDestDir; }
+    TCustomPathSpecifier* DestDirType() const { return FDestDirType; }
+    TInstallTypeSet InstallTypes() const { return FInstallTypes; }
+    // The empty set is stored as [itFull].
+    void SetInstallTypes(TInstallTypeSet Value);
+    int Order() const { return FOrder; }
+    void SetOrder(int Value) { FOrder = Value; }
+
+    TInstallContainerNotifyEvent OnAfterProcess;
+    TInstallContainerNotifyEvent OnBeforeProcess;
+
+protected:
+    // Stores a component reference and asks to hear when it goes.
+    void StoreReference(TComponent* Value);
+
+    bool FAutoProcess = false;
+    std::vector<TInstallObject*> FHelpers;
+    bool FInclude = true;
+    bool FProcessStarted = false;
+    TInstallType FInstallType = itFull;
+    bool FUninstall = true;
+    std::string FDestDir;
+    TCustomPathSpecifier* FDestDirType = nullptr;
+    TInstallTypeSet FInstallTypes = DefaultInstallTypes;
+    int FOrder = -1;
+    bool FDestDirTypeAssigned = false;
+    bool FDefaultDestDirTypeMade = false;
+};
+
+// The registered type of a class of the tree, for messages (0 when none).
+int RegisteredTypeOfClass(TClass Class);
+
+class TInstallObject : public TInstallContainer {
+    FW_CLASS(TInstallObject, TInstallContainer)
+
+public:
+    explicit TInstallObject(TComponent* AOwner);
+    ~TInstallObject() override;
+    void Loaded() override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void RemoveReferences(TComponent* Component) override;
+    void Process() override;
+
+    virtual void SetContainer(TInstallContainer* Value);
+    TInstallContainer* Container() const { return FContainer; }
+
+protected:
+    bool FContainerAssigned = false;
+    bool FDefaultContainerMade = false;
+    TInstallContainer* FContainer = nullptr;
+};
+
+// The archive part shared by file containers and install files.
+class TFileRelated : public TInstallObject {
+    FW_CLASS(TFileRelated, TInstallObject)
+
+public:
+    explicit TFileRelated(TComponent* AOwner);
+    void Loaded() override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void SetContainer(TInstallContainer* Value) override;
+
+    virtual void DataReceived(TObject* Sender, const std::string& FileName, int Bytes, int TotalBytes, int FileSize,
+                              const char* Buffer);
+    virtual void DownloadArchive();
+    virtual bool HasLocalArchive();
+    virtual void StoreLocalArchive(const std::string& Path);
+    virtual void SetArchiveFile(const std::string& Value);
+    virtual void SetArchiveFileType(TCustomPathSpecifier* Value);
+    virtual void SetNet(bool Value);
+    // The net location (a TCustomNetInstallLocation) or nil.
+    virtual void SetNetLocation(TComponent* Value);
+    virtual std::string GetFullArchiveFile();
+
+    // The downloaded copy of this object's archive recorded in the registry.
+    bool FindLocalArchive(std::string& Path);
+
+    const std::string& LocalArchive() const { return FLocalArchive; }
+    TlzhCommand AddToArchive() const { return FAddToArchive; }
+    void SetAddToArchive(TlzhCommand Value) { FAddToArchive = Value; }
+    bool ArchiveInfoRead() const { return FArchiveInfoRead; }
+    const std::string& ArchiveFile() const { return FArchiveFile; }
+    TCustomPathSpecifier* ArchiveFileType() const { return FArchiveFileType; }
+    bool Net() const { return FNet; }
+    TComponent* NetLocation() const { return FNetLocation; }
+
+    TDataReceivedEvent OnDataReceived;
+
+protected:
+    bool FArchiveFileTypeAssigned = false;
+    bool FDefaultArchiveFileTypeMade = false;
+    std::string FLocalArchive;
+    TlzhCommand FAddToArchive = cmp_TWdrlCompress::lzcOverwrite;
+    bool FArchiveInfoRead = false;
+    std::string FArchiveFile;
+    TCustomPathSpecifier* FArchiveFileType = nullptr;
+    bool FNet = true;
+    TComponent* FNetLocation = nullptr;
+};
+
+class TpsFileContainer;
+
+// A node with install files and an archive of its own.
+class TFileContainer : public TFileRelated {
+    FW_CLASS(TFileContainer, TFileRelated)
+
+public:
+    explicit TFileContainer(TComponent* AOwner);
+    ~TFileContainer() override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    int RegisteredType() const override { return 1000; }
+
+    virtual bool MakesPathSpecifier() { return true; }
+    virtual void DoNewDisk(TCustomInstallFile* File, TDiskParameter* DiskParameter);
+    virtual void DoReplacing(TCustomInstallFile* File);
+    virtual void DoStatus(TCustomInstallFile* File, TFileStatusParameter* StatusParameter);
+    virtual int GetSize(bool IncludeAll, bool Recursive);
+    virtual void Execute(TInstallFileState Operation);
+    virtual void CopyFiles();
+    virtual void FreeFiles();
+    virtual void Compress(uint8_t Options);
+    virtual int GetCompressedSize(bool IncludeAll);
+    virtual std::string GetLocalArchiveFile();
+    virtual int GetOwnSize(bool IncludeAll);
+    virtual int GetTotalSize(bool IncludeAll);
+    virtual void ReadInfoFromArchive();
+    virtual void ReadInfoFromFiles();
+    virtual bool NeedsDownload();
+
+    int FileCount() const;
+    TCustomInstallFile* Files(int Index) const;
+    TCustomInstallFile* FindFileBySource(const std::string& Path) const;
+    bool HasNetFiles() const;
+
+    const std::string& Description() const { return FDescription; }
+    void SetDescription(const std::string& Value) { FDescription = Value; }
+    TInstallFileState State() const { return FState; }
+    TpsFileContainer* PathSpecifier() const { return FPathSpecifier; }
+    void SetPathSpecifier(TpsFileContainer* Value);
+
+    TInstallFileStatusEvent OnStatus;
+    TInstallFileNewDiskEvent OnNewDisk;
+    TInstallFileNotifyEvent OnReplacing;
+    TAfterInstallObjectsEvent OnAfterInstallObjects;
+    TInstallContainerNotifyEvent OnBeforeInstallObjects;
+
+protected:
+    // The constructor cannot ask the virtual MakesPathSpecifier of a
+    // descendant; each concrete constructor calls this at its end.
+    void MakePathSpecifier();
+
+    int FOperationTotal = 0;
+    int FOperationDone = 0;
+    std::string FDescription;
+    TInstallFileState FState = ifsNone;
+    bool FFireAfterInstallObjects = true;
+    TpsFileContainer* FPathSpecifier = nullptr;
+};
+
+// How a group is presented to the user; stored with the project.
+class TInstallGroupDialogOptions : public fw_Classes::TPersistent {
+    FW_CLASS(TInstallGroupDialogOptions, fw_Classes::TPersistent)
+
+public:
+    void Assign(fw_Classes::TPersistent* Source) override;
+    bool AllowChangeDir = true;
+    bool AllowExcludeInclude = true;
+    fw_Classes::TStringList Description;
+    bool DisplayDirectory = true;
+    fw_Graphics::TPicture SmallIcon;
+};
+
+// A container of containers: only the install root or another group holds it.
+class TCustomInstallGroup : public TFileContainer {
+    FW_CLASS(TCustomInstallGroup, TFileContainer)
+
+public:
+    explicit TCustomInstallGroup(TComponent* AOwner);
+    int RegisteredType() const override { return 500; }
+    void SetContainer(TInstallContainer* Value) override;
+
+    TInstallGroupDialogOptions* DialogOptions() { return &FDialogOptions; }
+    void SetDialogOptions(TInstallGroupDialogOptions* Value) { FDialogOptions.Assign(Value); }
+
+private:
+    TInstallGroupDialogOptions FDialogOptions;
+};
+
+class TInstallGroup : public TCustomInstallGroup {
+    FW_CLASS(TInstallGroup, TCustomInstallGroup)
+
+public:
+    explicit TInstallGroup(TComponent* AOwner);
+};
+
+// One destination folder with its files.
+class TInstallDirectory : public TFileContainer {
+    FW_CLASS(TInstallDirectory, TFileContainer)
+
+public:
+    explicit TInstallDirectory(TComponent* AOwner);
+    // Removes and frees the files whose source file does not exist.
+    virtual void RemoveMissingFiles();
+};
+
+// The path specifier through which other components name a container's folder.
+class TpsFileContainer : public cmp_TPathSpecifier::TStandardPathSpecifier {
+    FW_CLASS(TpsFileContainer, cmp_TPathSpecifier::TStandardPathSpecifier)
+
+public:
+    explicit TpsFileContainer(TComponent* AOwner);
+    void Loaded() override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void Validate(TComponent* Component) override;
+    std::string GetPath(TComponent* Component) override;
+    std::string GetDescription() override;
+    std::string GetDisplayName() override;
+
+    TFileContainer* FileContainer() const { return FFileContainer; }
+    void SetFileContainer(TFileContainer* Value);
+
+private:
+    TFileContainer* FFileContainer = nullptr;
+};
+
+struct TCompressInfo {
+    uint8_t Status = 0;
+    uint8_t NetArchive = 0;
+    std::string Archive;
+};
+
+// The leaf of the tree: one file put on the target machine.
+class TCustomInstallFile : public TFileRelated {
+    FW_CLASS(TCustomInstallFile, TFileRelated)
+
+public:
+    explicit TCustomInstallFile(TComponent* AOwner);
+    ~TCustomInstallFile() override;
+    void Loaded() override;
+    int RegisteredType() const override { return 2000; }
+    void SetContainer(TInstallContainer* Value) override;
+
+    virtual void EngineAborted(TObject* Sender);
+    virtual void RegisterLibrary();
+    virtual void RegisterExecutable();
+    virtual void PrepareTarget();
+    virtual void SetActiveX(bool Value);
+    virtual void SetDestName(const std::string& Value);
+    virtual void SetFileName(const std::string& Value);
+    virtual void SetFileType(TInstallFileType Value);
+    virtual void SetIncludeFromDir(const std::string& Value);
+    virtual void SetState(TInstallFileState Value);
+    virtual void CompressFile();
+    virtual void CopyToDestination();
+    virtual void ReadInfoFromArchive();
+    virtual void ReadInfoFromFiles();
+    virtual bool HasOLESelfRegister();
+    virtual bool UpdateSharedDLLCount();
+
+    // IncludeFromDir, a backslash and FileName: the file's archive key.
+    std::string SourcePath() const;
+    // The destination folder with a backslash, then DestName.
+    std::string TargetPath();
+
+    bool ActiveX() const { return FActiveX; }
+    int CompressedSize() const { return FCompressedSize; }
+    const TCompressInfo& CompressInfo() const { return FCompressInfo; }
+    double Date() const { return FDate; }
+    const std::string& DestName() const { return FDestName; }
+    const std::string& FileName() const { return FFileName; }
+    TInstallFileType FileType() const { return FFileType; }
+    const std::string& IncludeFromDir() const { return FIncludeFromDir; }
+    TOverwriteType OverwriteMode() const { return FOverwriteMode; }
+    void SetOverwriteMode(TOverwriteType Value) { FOverwriteMode = Value; }
+    bool RegisterAsHelp() const { return FRegisterAsHelp; }
+    void SetRegisterAsHelp(bool Value) { FRegisterAsHelp = Value; }
+    bool RunAfterInstall() const { return FRunAfterInstall; }
+    void SetRunAfterInstall(bool Value) { FRunAfterInstall = Value; }
+    int Size() const { return FSize; }
+    TInstallFileState State() const { return FState; }
+    int UniqueID() const { return FUniqueID; }
+    // A project's stored number replaces the one taken at creation.
+    void SetUniqueID(int Value);
+    bool UpdateDLLCounter() const { return FUpdateDLLCounter; }
+    void SetUpdateDLLCounter(bool Value) { FUpdateDLLCounter = Value; }
+    const std::string& Version() const { return FVersion; }
+
+    TInstallFileNotifyEvent OnAfterCompress, OnAfterCopy, OnAfterInstall, OnBeforeCompress, OnBeforeCopy,
+        OnBeforeInstall, OnReplacing;
+    TInstallFileStatusEvent OnStatus;
+    TInstallFileNewDiskEvent OnNewDisk;
+
+protected:
+    bool FTargetExisted = false;
+    bool FReplaceAtReboot = false;
+    bool FShouldInstall = false;
+    bool FActiveX = false;
+    int FCompressedSize = 0;
+    TCompressInfo FCompressInfo;
+    double FDate = 0;
+    std::string FDestName;
+    std::string FFileName;
+    TInstallFileType FFileType = iftNormal;
+    std::string FIncludeFromDir;
+    TOverwriteType FOverwriteMode = owAlways;
+    bool FRegisterAsHelp = false;
+    bool FRunAfterInstall = false;
+    int FSize = 0;
+    TInstallFileState FState = ifsNone;
+    int FUniqueID = 0;
+    bool FUpdateDLLCounter = false;
+    std::string FVersion;
+
+private:
+    bool FOwnsUniqueIDFlag = false;
+};
+
+class TInstallFile : public TCustomInstallFile {
+    FW_CLASS(TInstallFile, TCustomInstallFile)
+
+public:
+    explicit TInstallFile(TComponent* AOwner);
+};
+
+// The published properties every node of the tree shares.
+template <class C>
+void DefineContainerProperties(fw_Classes::TPropertyBuilder<C>& P, TInstallTypeSet InstallTypesDefault)
+{
+    P.String("DestDir", &C::DestDir, &C::SetDestDir);
+    P.template Reference<TCustomPathSpecifier>("DestDirType", &C::DestDirType, &C::SetDestDirType);
+    P.Boolean("Include", &C::Include, &C::SetInclude, true);
+    P.template Set<TInstallTypeSet>("InstallTypes", TInstallTypeInfo, &C::InstallTypes, &C::SetInstallTypes,
+                                    InstallTypesDefault);
+}
+
+// ... and those of the file-related nodes under a container.
+template <class C>
+void DefineFileRelatedProperties(fw_Classes::TPropertyBuilder<C>& P)
+{
+    DefineContainerProperties(P, AllInstallTypes);
+    P.template Enum<TlzhCommand>("AddToArchive", TlzhCommandInfo, &C::AddToArchive, &C::SetAddToArchive,
+                                 cmp_TWdrlCompress::lzcOverwrite);
+    P.String("ArchiveFile", &C::ArchiveFile, &C::SetArchiveFile);
+    P.template Reference<TCustomPathSpecifier>("ArchiveFileType", &C::ArchiveFileType, &C::SetArchiveFileType);
+    P.template Reference<TInstallContainer>("Container", &C::Container, &C::SetContainer);
+}
+
+} // namespace cmp_TInstallContainer

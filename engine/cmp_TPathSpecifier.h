@@ -1,0 +1,259 @@
+// Path specifiers: small components that each know one kind of base folder
+// (a shell folder, the install root's destination, the container's folder or
+// archive, ...). A component's destination is its specifier's path followed
+// by its relative text.
+#pragma once
+
+#include "framework/fw_Classes.h"
+#include "routines/exceptions_Wendrel.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cmp_TPathSpecifier {
+
+using fw_Classes::TClass;
+using fw_Classes::TComponent;
+
+FW_EXCEPTION(IEPathSpecifier, exceptions_Wendrel::IException);
+FW_EXCEPTION(IEPathSpecifierList, exceptions_Wendrel::IException);
+
+using TGetPathEvent = std::function<void(TComponent* Component, std::string& Path)>;
+
+class TCustomPathSpecifier : public TComponent {
+    FW_CLASS(TCustomPathSpecifier, TComponent)
+
+public:
+    explicit TCustomPathSpecifier(TComponent* AOwner);
+    ~TCustomPathSpecifier() override;
+
+    // Raises IEPathSpecifier when Component may not use this kind.
+    virtual void Validate(TComponent* Component);
+    virtual std::string GetDescription();
+    virtual std::string GetDescriptionFor(TComponent* Component);
+    virtual std::string GetPath(TComponent* Component);
+    virtual std::string GetDisplayName();
+    virtual std::string GetDisplayNameFor(TComponent* Component);
+
+    // Replaces %p / %P in Template by Path; "%%" gives "%".
+    static std::string ExpandPathText(std::string_view Template, std::string_view Path);
+
+    const std::string& KindName() const { return FKindName; }
+
+    TGetPathEvent OnGetPath;
+
+protected:
+    std::string FKindName;
+};
+
+// A kind defined by the project: its path is what OnGetPath yields.
+class TPathSpecifier : public TCustomPathSpecifier {
+    FW_CLASS(TPathSpecifier, TCustomPathSpecifier)
+
+public:
+    explicit TPathSpecifier(TComponent* AOwner);
+    const std::string& Description() const { return FDescription; }
+    void SetDescription(const std::string& Value) { FDescription = Value; }
+
+private:
+    std::string FDescription = "My cool new path specifier";
+};
+
+// Base of the built-in kinds; each registers itself in the built-in list.
+class TStandardPathSpecifier : public TCustomPathSpecifier {
+    FW_CLASS(TStandardPathSpecifier, TCustomPathSpecifier)
+
+public:
+    explicit TStandardPathSpecifier(TComponent* AOwner);
+    ~TStandardPathSpecifier() override;
+};
+
+class TpsVDEDLL : public TStandardPathSpecifier {
+    FW_CLASS(TpsVDEDLL, TStandardPathSpecifier)
+
+public:
+    explicit TpsVDEDLL(TComponent* AOwner);
+    std::string GetDescription() override;
+    std::string GetDisplayName() override;
+    std::string GetPath(TComponent* Component) override;
+};
+
+class TpsCommonFiles : public TStandardPathSpecifier {
+    FW_CLASS(TpsCommonFiles, TStandardPathSpecifier)
+
+public:
+    explicit TpsCommonFiles(TComponent* AOwner);
+    std::string GetDescription() override;
+    std::string GetDisplayName() override;
+    std::string GetPath(TComponent* Component) override;
+};
+
+class TpsContainerArchiveFile : public TStandardPathSpecifier {
+    FW_CLASS(TpsContainerArchiveFile, TStandardPathSpecifier)
+
+public:
+    explicit TpsContainerArchiveFile(TComponent* AOwner);
+    std::string GetDescription() override;
+    std::string GetDisplayName() override;
+    std::string GetPath(TComponent* Component) override;
+    void Validate(TComponent* Component) override;
+};
+
+class TpsContainerDestDir : public TStandardPathSpecifier {
+    FW_CLASS(TpsContainerDestDir, TStandardPathSpecifier)
+
+public:
+    explicit TpsContainerDestDir(TComponent* AOwner);
+    std::string GetDescription() override;
+    std::string GetDisplayName() override;
+    std::string GetPath(TComponent* Component) override;
+    void Validate(TComponent* Component) override;
+    std::string GetDescriptionFor(TComponent* Component) override;
+    std::string GetDisplayNameFor(TComponent* Component) override;
+};
+
+class TpsDesktopMenu : public TStandardPathSpecifier {
+    FW_CLASS(TpsDesktopMenu, TStandardPathSpecifier)
+
+public:
+    explicit TpsDesktopMenu(TComponent* AOwner);
+    std::string GetDescription() override;
+    std::string GetDisplayName() override;
+    std::string GetPath(TComponent* Component) override;
+};
+
+class TpsInstallSource : public TStandardPathSpecifier {
+    FW_CLASS(TpsInstallSource, TStandardPathSpecifier)
+
+public:
+    explicit TpsInstallSource(TComponent* AOwner);
+    std::string GetDescription() override;
+    std::string GetDisplayName() override;
+    std::string GetPath(TComponent* Component) override;
+    void Validate(TComponent* Component) override;
+};
+
+class TpsMainArchiveFile : public TStandardPathSpecifier {
+    FW_CLASS(TpsMainArchiveFile, TStandardPathSpecifier)
+
+public:
+    explicit TpsMainArchiveFile(TComponent* AOwner);
+    std::string GetDescription() override;
+    std::string GetDisplayName() override;
+    std::string GetPath(TComponent* Component) override;
+    void Validate(TComponent* Component) override;
+
+    // Replaces SourceDir for the main archive once the user named another
+    // folder at a disk prompt.
+    std::string ArchiveDir;
+};
+
+class TpsMainInstall : public TStandardPathSpecifier {
+    FW_CLASS(TpsMainInstall, TStandardPathSpecifier)
+
+public:
+    explicit TpsMainInstall(TComponent* AOwner);
+    std::string GetDescription() override;
+    std::string GetDisplayName() override;
+    std::string GetPath(TComponent* Component) override;
+    void Validate(TComponent* Component) override;
+};
+
+class TpsProgramFiles : public TStandardPathSpecifier {
+    FW_CLASS(TpsProgramFiles, TStandardPathSpecifier)
+
+public:
+    explicit TpsProgramFiles(TComponent* AOwner);
+    std::string GetDescription() override;
+    std::string GetDisplayName() override;
+    std::string GetPath(TComponent* Component) override;
+};
+
+class TpsProgramMenu : public TStandardPathSpecifier {
+    FW_CLASS(TpsProgramMenu, TStandardPathSpecifier)
+
+public:
+    explicit TpsProgramMenu(TComponent* AOwner);
+    std::string GetDescription() override;
+    std::string GetDisplayName() override;
+    std::string GetPath(TComponent* Component) override;
+};
+
+class TpsStartMenu : public TStandardPathSpecifier {
+    FW_CLASS(TpsStartMenu, TStandardPathSpecifier)
+
+public:
+    explicit TpsStartMenu(TComponent* AOwner);
+    std::string GetDescription() override;
+    std::string GetDisplayName() override;
+    std::string GetPath(TComponent* Component) override;
+};
+
+class TpsStartupMenu : public TStandardPathSpecifier {
+    FW_CLASS(TpsStartupMenu, TStandardPathSpecifier)
+
+public:
+    explicit TpsStartupMenu(TComponent* AOwner);
+    std::string GetDescription() override;
+    std::string GetDisplayName() override;
+    std::string GetPath(TComponent* Component) override;
+};
+
+class TpsSystem : public TStandardPathSpecifier {
+    FW_CLASS(TpsSystem, TStandardPathSpecifier)
+
+public:
+    explicit TpsSystem(TComponent* AOwner);
+    std::string GetDescription() override;
+    std::string GetDisplayName() override;
+    std::string GetPath(TComponent* Component) override;
+};
+
+class TpsWindow : public TStandardPathSpecifier {
+    FW_CLASS(TpsWindow, TStandardPathSpecifier)
+
+public:
+    explicit TpsWindow(TComponent* AOwner);
+    std::string GetDescription() override;
+    std::string GetDisplayName() override;
+    std::string GetPath(TComponent* Component) override;
+};
+
+// A list of references to path specifiers (it owns none of them).
+class TPathSpecifierList {
+public:
+    virtual ~TPathSpecifierList() = default;
+    // nil raises IEPathSpecifierList.
+    void Add(TCustomPathSpecifier* Item);
+    void Remove(TCustomPathSpecifier* Item);
+    int Count() const { return int(FItems.size()); }
+    TCustomPathSpecifier* Items(int Index) const { return FItems.at(size_t(Index)); }
+    // The first entry of ComponentClass or a descendant; IEPathSpecifier
+    // "Could not find the path specifier" when there is none.
+    TCustomPathSpecifier* FindSpecifier(TClass ComponentClass) const;
+    template <class T>
+    T* Find() const
+    {
+        return static_cast<T*>(FindSpecifier(&T::StaticClass()));
+    }
+
+private:
+    std::vector<TCustomPathSpecifier*> FItems;
+};
+
+class TStandardPathSpecList : public TPathSpecifierList {};
+
+// Every live path specifier, and every live built-in one.
+TPathSpecifierList& PathSpecifiers();
+TStandardPathSpecList& StandardPathSpecifiers();
+
+// The classes of the 14 built-in kinds, in their table order.
+const std::vector<TClass>& StandardKinds();
+
+// Creates, owned by Owner, one specifier of each built-in kind that has no
+// live instance yet, named by its KindName.
+void EnsureStandardSpecifiers(TComponent* Owner);
+
+} // namespace cmp_TPathSpecifier
