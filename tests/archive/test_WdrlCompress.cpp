@@ -1,0 +1,573 @@
+#include "ArchiveTestSupport.h"
+
+#include "archive/cmp_TWdrlCompress.h"
+#include "routines/exceptions_Wendrel.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace cmp_TWdrlCompress;
+using archive_test::Payload;
+using archive_test::ReadAll;
+using archive_test::TScratch;
+using archive_test::WriteAll;
+using exceptions_Wendrel::EWdrlCompress;
+
+namespace {
+
+const char *const Corrupt =
+    "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
+
+std::string MessageOf(const std::function<void()> &Run)
+{
+    try {
+        Run();
+    } catch (const fw_SysUtils::Exception &E) {
+        return E.Message();
+    }
+    return "";
+}
+
+// Adds the files to a new archive, each with its own level when given.
+void Build(TWdrlCompress &C, const std::string &Archive, const std::vector<std::string> &Files, int UniqueID = 0)
+{
+    C.SetCompressedFile(Archive);
+    for (const auto &F : Files)
+        C.FilesToProcess().Add(F);
+    C.Compress(lzcOverwrite, UniqueID);
+}
+
+void ExtractOne(TWdrlCompress &C, const std::string &Key, const std::string &Dir)
+{
+    C.ExtractDirectory = Dir;
+    C.FilesToProcess().Add(Key);
+    C.Extract();
+}
+
+// A disk of fixed capacity: writes past it come up short, as on a full floppy.
+class TCappedStream : public fw_Streams::TFileStream {
+public:
+    TCappedStream(const std::string &Name, int64_t Capacity)
+        : TFileStream(Name, fw_Streams::fmCreate), FCapacity(Capacity)
+    {
+    }
+    size_t Write(const void *Buffer, size_t Count) override
+    {
+        int64_t Room = std::max<int64_t>(0, FCapacity - Position());
+        return TFileStream::Write(Buffer, size_t(std::min<int64_t>(Room, int64_t(Count))));
+    }
+
+private:
+    int64_t FCapacity;
+};
+
+class TFloppyCompress : public TWdrlCompress {
+public:
+    using TWdrlCompress::TWdrlCompress;
+    int64_t Capacity = 0;
+
+protected:
+    std::unique_ptr<fw_Streams::TStream> CreateDiskFile(const std::string &Path) override
+    {
+        return std::make_unique<TCappedStream>(Path, Capacity);
+    }
+};
+
+} // namespace
+
+TEST(WdrlCompress, RoundTripsPayloadsAtEveryLevel)
+{
+    TScratch S;
+    std::vector<std::string> Files;
+    const std::vector<std::vector<uint8_t>> Contents = {
+        {}, {42}, Payload(70000, 1, false), Payload(300000, 2), Payload(65536 * 3, 3, false), Payload(4096, 4)};
+    for (size_t I = 0; I < Contents.size(); ++I) {
+        Files.push_back(S.Path("src\\f" + std::to_string(I) + ".bin"));
+        fw_SysUtils::ForceDirectories(S.Path("src"));
+        WriteAll(Files.back(), Contents[I]);
+        archive_test::SetFileDate(Files.back(), 2001 + int(I), 3, 4);
+    }
+    const std::string Archive = S.Path("arc\\files.1");
+    TWdrlCompress C(nullptr);
+    C.SetCompressedFile(Archive);
+    // Appending to a missing archive creates it; each call adds at its level.
+    const TCompressionLevel Levels[] = {colNone, colFastest, colDefault, colMax, colMax, colDefault};
+    for (size_t I = 0; I < Files.size(); ++I) {
+        C.CompressionLevel = Levels[I];
+        C.FilesToProcess().Add(Files[I]);
+        C.Compress(lzcOnlyAdd, int(100 + I));
+        EXPECT_EQ(C.FilesToProcess().Count(), 0);
+    }
+    ASSERT_EQ(C.FileCount(), int(Files.size()));
+    EXPECT_EQ(C.IndexOfUniqueID(103), 3);
+    EXPECT_EQ(C.IndexOfUniqueID(99), -1); // no record carries it
+    EXPECT_EQ(C.IndexOfUniqueID(2000), -1);
+    TlzhFileStats Stats;
+    C.GetFileStats(2, Stats);
+    EXPECT_EQ(Stats.Size, 70000);
+    EXPECT_EQ(Stats.FileName, Files[2]);
+    EXPECT_EQ(Stats.TotalSize, 70000 + 1 + 300000 + 65536 * 3 + 4096);
+    EXPECT_EQ(MessageOf([&] { C.GetFileStats(6, Stats); }), "Tried to access the 6th file. This file is not defined");
+
+    for (const auto &F : Files)
+        C.FilesToProcess().Add(F);
+    C.ExtractDirectory = S.Path("out");
+    C.Extract();
+    EXPECT_EQ(C.ExtractName, "");
+    for (size_t I = 0; I < Files.size(); ++I) {
+        const std::string Out = S.Path("out\\f" + std::to_string(I) + ".bin");
+        EXPECT_EQ(ReadAll(Out), Contents[I]) << I;
+        EXPECT_EQ(fw_SysUtils::FileAge(Out), fw_SysUtils::FileAge(Files[I])) << I;
+    }
+
+    // lzcOverwrite discards the old content.
+    Build(C, Archive, {Files[1]});
+    EXPECT_EQ(C.FileCount(), 1);
+    EXPECT_EQ(fw_SysUtils::FileSizeByName(Archive), 5 + 172 + 9);
+}
+
+TEST(WdrlCompress, ArchiveInsideALargerFile)
+{
+    TScratch S;
+    const auto Data = Payload(100000, 9);
+    WriteAll(S.Path("data.txt"), Data);
+    TWdrlCompress C(nullptr);
+    Build(C, S.Path("plain.1"), {S.Path("data.txt")});
+    std::vector<uint8_t> Big = Payload(1000000, 5, false);
+    const auto Arc = ReadAll(S.Path("plain.1"));
+    Big.insert(Big.end(), Arc.begin(), Arc.end());
+    WriteAll(S.Path("setup.exe"), Big);
+
+    TWdrlCompress R(nullptr);
+    R.SetCompressedFile(S.Path("setup.exe"));
+    R.Offset = 1000000;
+    ASSERT_EQ(R.FileCount(), 1);
+    ExtractOne(R, S.Path("DATA.TXT"), S.Path("out"));
+    EXPECT_EQ(ReadAll(S.Path("out\\data.txt")), Data);
+}
+
+TEST(WdrlCompress, StatusEventsOfAddingAndExtracting)
+{
+    TScratch S;
+    WriteAll(S.Path("small.txt"), Payload(10000, 3));
+    WriteAll(S.Path("noise.bin"), Payload(200000, 4, false));
+    TWdrlCompress C(nullptr);
+    std::vector<TlzhFileStats> Seen;
+    int Before = 0, After = 0;
+    C.OnStatus = [&](TWdrlCompress *, const TlzhFileStats &St) { Seen.push_back(St); };
+    C.OnBeforeAdding = [&](TWdrlCompress *, const TlzhFileStats &St) { ++Before; };
+    C.OnAfterAdding = [&](TWdrlCompress *, const TlzhFileStats &St) {
+        ++After;
+        EXPECT_EQ(St.Header.NextHeader, St.Header.EndPos + 1);
+    };
+    Build(C, S.Path("a.1"), {S.Path("small.txt")});
+    ASSERT_EQ(Seen.size(), 1u);
+    EXPECT_EQ(Seen[0].Finished, 1);
+    EXPECT_EQ(Seen[0].Processed, 10000);
+    EXPECT_EQ(Seen[0].PercentDone, 100);
+    EXPECT_EQ(Before, 1);
+    EXPECT_EQ(After, 1);
+
+    // Noise does not shrink: 200,000 bytes come out as three full 64 KB buffers and the rest.
+    Seen.clear();
+    Build(C, S.Path("b.1"), {S.Path("noise.bin")});
+    ASSERT_EQ(Seen.size(), 4u);
+    EXPECT_EQ(Seen[0].CompressedSize, 65536);
+    EXPECT_EQ(Seen[3].Finished, 1);
+    EXPECT_EQ(Seen[3].Processed, 200000);
+    EXPECT_EQ(Seen[3].TotalProcessed, 200000);
+
+    Seen.clear();
+    C.SetCompressedFile(S.Path("a.1"));
+    ExtractOne(C, S.Path("small.txt"), S.Path("out"));
+    ASSERT_EQ(Seen.size(), 4u);
+    EXPECT_EQ(Seen[0].Processed, 4096);
+    EXPECT_EQ(Seen[1].Processed, 8192);
+    EXPECT_EQ(Seen[2].Processed, 10000);
+    EXPECT_EQ(Seen[2].PercentDone, 100);
+    EXPECT_EQ(Seen[3].Finished, 1);
+    for (int I = 0; I < 3; ++I)
+        EXPECT_EQ(Seen[size_t(I)].Finished, 0);
+}
+
+TEST(WdrlCompress, OverwriteRulesAgainstRealTargets)
+{
+    TScratch S;
+    fw_SysUtils::ForceDirectories(S.Path("src"));
+    const std::string Src = S.Path("src\\module.dll");
+    CopyFileA(archive_test::Fixture("driver.dll").c_str(), Src.c_str(), FALSE); // 1.2.3.4
+    const std::string Text = S.Path("src\\notes.txt");
+    WriteAll(Text, Payload(5000, 8));
+    archive_test::SetFileDate(Text, 2010, 1, 1);
+    TWdrlCompress C(nullptr);
+    Build(C, S.Path("a.1"), {Src, Text});
+    EXPECT_EQ(C.Headers().FileHeaders(0)->Version(), "1.2.3.4");
+
+    int Replaced = 0, Statuses = 0;
+    C.OnReplace = [&](TWdrlCompress *, const TlzhFileStats &) { ++Replaced; };
+    C.OnStatus = [&](TWdrlCompress *, const TlzhFileStats &) { ++Statuses; };
+    const std::string Out = S.Path("out");
+    fw_SysUtils::ForceDirectories(Out);
+
+    // A newer target (5.0.0.0) stays under owVersion: one finished status, no OnReplace.
+    CopyFileA(archive_test::Fixture("newer.dll").c_str(), (Out + "\\module.dll").c_str(), FALSE);
+    const auto NewerBytes = ReadAll(Out + "\\module.dll");
+    C.Overwrite = cmp_TVersion::owVersion;
+    ExtractOne(C, Src, Out);
+    EXPECT_EQ(ReadAll(Out + "\\module.dll"), NewerBytes);
+    EXPECT_EQ(Replaced, 0);
+    EXPECT_EQ(Statuses, 1);
+
+    // An older one (a module without version) is replaced.
+    CopyFileA(archive_test::Fixture("plain.dll").c_str(), (Out + "\\module.dll").c_str(), FALSE);
+    ExtractOne(C, Src, Out);
+    EXPECT_EQ(ReadAll(Out + "\\module.dll"), ReadAll(Src));
+    EXPECT_EQ(Replaced, 1);
+
+    // owDate: a newer text target stays, an older one is replaced; owNever keeps.
+    WriteAll(Out + "\\notes.txt", {1});
+    archive_test::SetFileDate(Out + "\\notes.txt", 2015, 1, 1);
+    C.Overwrite = cmp_TVersion::owDate;
+    ExtractOne(C, Text, Out);
+    EXPECT_EQ(ReadAll(Out + "\\notes.txt"), std::vector<uint8_t>{1});
+    archive_test::SetFileDate(Out + "\\notes.txt", 2005, 1, 1);
+    ExtractOne(C, Text, Out);
+    EXPECT_EQ(ReadAll(Out + "\\notes.txt"), ReadAll(Text));
+    WriteAll(Out + "\\notes.txt", {2});
+    C.Overwrite = cmp_TVersion::owNever;
+    ExtractOne(C, Text, Out);
+    EXPECT_EQ(ReadAll(Out + "\\notes.txt"), std::vector<uint8_t>{2});
+
+    // A handler may skip the file, or rename it; a folder part of the new name is dropped.
+    C.Overwrite = cmp_TVersion::owAlways;
+    C.OnReplace = [&](TWdrlCompress *W, const TlzhFileStats &) { W->SkipFile = true; };
+    ExtractOne(C, Text, Out);
+    EXPECT_EQ(ReadAll(Out + "\\notes.txt"), std::vector<uint8_t>{2});
+    C.OnReplace = nullptr;
+    C.OnBeforeExtracting = [&](TWdrlCompress *W, const TlzhFileStats &) { W->ExtractName = "sub\\dir\\renamed.txt"; };
+    ExtractOne(C, Text, Out);
+    EXPECT_EQ(ReadAll(Out + "\\renamed.txt"), ReadAll(Text));
+    EXPECT_FALSE(fw_SysUtils::DirectoryExists(Out + "\\sub"));
+
+    // Two extractions in a row with ExtractName empty use each record's own name.
+    C.OnBeforeExtracting = nullptr;
+    C.FilesToProcess().Add(Src);
+    C.FilesToProcess().Add(Text);
+    C.ExtractDirectory = S.Path("again");
+    C.Extract();
+    EXPECT_TRUE(fw_SysUtils::FileExists(S.Path("again\\module.dll")));
+    EXPECT_TRUE(fw_SysUtils::FileExists(S.Path("again\\notes.txt")));
+
+    EXPECT_EQ(MessageOf([&] { ExtractOne(C, S.Path("nothing.txt"), Out); }),
+              "The file <" + S.Path("nothing.txt") + "> was not found in the archive <" + S.Path("a.1") + ">");
+    EXPECT_TRUE(C.Abort);
+    EXPECT_EQ(C.FilesToProcess().Count(), 0);
+}
+
+TEST(WdrlCompress, SplitSetAndNewDisks)
+{
+    TScratch S;
+    const auto First = Payload(30000, 11, false), Second = Payload(50000, 12), Third = Payload(40000, 13, false);
+    WriteAll(S.Path("one.bin"), First);
+    WriteAll(S.Path("two.txt"), Second);
+    WriteAll(S.Path("three.bin"), Third);
+    TFloppyCompress C(nullptr);
+    Build(C, S.Path("single.1"), {S.Path("one.bin"), S.Path("two.txt"), S.Path("three.bin")});
+    ASSERT_EQ(C.FileCount(), 3);
+    const int32_t FirstCompressed = C.Headers().FileHeaders(0)->Record.CompressedSize;
+
+    // Disk 1 holds the table and exactly the first file's data.
+    C.Capacity = 5 + 3 * 172 + FirstCompressed;
+    std::vector<int> Asked;
+    C.OnNewDisk = [&](TWdrlCompress *, int Disk, std::string &) { Asked.push_back(Disk); };
+    fw_SysUtils::ForceDirectories(S.Path("set"));
+    C.SplitToDisks(S.Path("set"), "files.1");
+    EXPECT_EQ(fw_SysUtils::FileSizeByName(S.Path("set\\files.1")), C.Capacity);
+    EXPECT_EQ(Asked, (std::vector<int>{2, 3}));
+    EXPECT_EQ(fw_SysUtils::FileSizeByName(S.Path("set\\files.2")), C.Capacity);
+
+    const auto Disk1 = ReadAll(S.Path("set\\files.1"));
+    auto Field = [&](int Rec, size_t At) {
+        int32_t V;
+        std::memcpy(&V, &Disk1[5 + 172 * size_t(Rec) + At], 4);
+        return V;
+    };
+    EXPECT_EQ(Disk1[4], 1);                // MultiDisk
+    EXPECT_EQ(Field(0, 124), 5 + 172);     // records back to back
+    EXPECT_EQ(Field(0, 132), 5 + 3 * 172); // DataStart of the first
+    EXPECT_EQ(Disk1[5 + 12], 1);           // its LastDisk
+    EXPECT_EQ(Disk1[5 + 172 + 140], 1);    // the second starts "on" disk 1...
+    EXPECT_EQ(Field(1, 132), C.Capacity);  // ...at its very end
+    EXPECT_EQ(Disk1[5 + 172 + 12], 2);
+
+    TWdrlCompress R(nullptr);
+    R.SetCompressedFile(S.Path("set\\files.1"));
+    R.FilesToProcess().Add(S.Path("one.bin"));
+    R.FilesToProcess().Add(S.Path("two.txt"));
+    R.FilesToProcess().Add(S.Path("three.bin"));
+    R.ExtractDirectory = S.Path("out");
+    R.Extract();
+    EXPECT_EQ(ReadAll(S.Path("out\\one.bin")), First);
+    EXPECT_EQ(ReadAll(S.Path("out\\two.txt")), Second);
+    EXPECT_EQ(ReadAll(S.Path("out\\three.bin")), Third);
+
+    // Disk 2 goes missing: without a handler the disk number is reported...
+    fw_SysUtils::ForceDirectories(S.Path("moved"));
+    ASSERT_TRUE(MoveFileA(S.Path("set\\files.2").c_str(), S.Path("moved\\files.2").c_str()));
+    R.SetCompressedFile(S.Path("set\\files.1"));
+    EXPECT_EQ(MessageOf([&] { ExtractOne(R, S.Path("two.txt"), S.Path("out2")); }),
+              "Could not open the correct disk file 2");
+    // ...a handler that never finds it is asked four times...
+    int Calls = 0;
+    R.OnNewDisk = [&](TWdrlCompress *, int Disk, std::string &Path) {
+        ++Calls;
+        EXPECT_EQ(Disk, 2);
+    };
+    R.SetCompressedFile(S.Path("set\\files.1"));
+    EXPECT_EQ(MessageOf([&] { ExtractOne(R, S.Path("two.txt"), S.Path("out2")); }),
+              "Cannot open the compressed file " + S.Path("set\\files.2"));
+    EXPECT_EQ(Calls, 4);
+    // ...and one that points at the right folder on the second try succeeds.
+    Calls = 0;
+    R.OnNewDisk = [&](TWdrlCompress *, int, std::string &Path) {
+        if (++Calls == 2)
+            Path = S.Path("moved");
+    };
+    R.SetCompressedFile(S.Path("set\\files.1"));
+    ExtractOne(R, S.Path("two.txt"), S.Path("out3"));
+    EXPECT_EQ(Calls, 2);
+    EXPECT_EQ(ReadAll(S.Path("out3\\two.txt")), Second);
+
+    // No handler while splitting onto a full disk.
+    TFloppyCompress N(nullptr);
+    N.Capacity = 1000;
+    N.SetCompressedFile(S.Path("single.1"));
+    fw_SysUtils::ForceDirectories(S.Path("set2"));
+    EXPECT_EQ(MessageOf([&] { N.SplitToDisks(S.Path("set2"), "files.1"); }),
+              "There was no event handler for the OnNewDisk event, therefore no new disk could be inserted");
+    EXPECT_TRUE(N.Abort);
+}
+
+TEST(WdrlCompress, DamagedRecordsEndWithTheirMessages)
+{
+    TScratch S;
+    const auto Data = Payload(20000, 21);
+    WriteAll(S.Path("d.txt"), Data);
+    TWdrlCompress C(nullptr);
+    Build(C, S.Path("good.1"), {S.Path("d.txt")});
+    const auto Good = ReadAll(S.Path("good.1"));
+    const size_t R = 5;
+    auto Patched = [&](size_t At, int32_t V) {
+        auto B = Good;
+        std::memcpy(&B[R + At], &V, 4);
+        return B;
+    };
+    auto Try = [&](const std::vector<uint8_t> &Bytes, const std::string &Name) {
+        WriteAll(S.Path(Name), Bytes);
+        TWdrlCompress E(nullptr);
+        E.SetCompressedFile(S.Path(Name));
+        std::string M = MessageOf([&] { ExtractOne(E, S.Path("d.txt"), S.Path("out_" + Name)); });
+        EXPECT_TRUE(E.Abort || M.empty());
+        return M;
+    };
+    const std::string SizeMsg =
+        "The decompressed file's size does not match with the actual size of the file.  The file is " + S.Path("d.txt");
+    const int32_t End = int32_t(Good.size()) - 1;
+
+    // Decoding to more than Size stops writing at Size.
+    EXPECT_EQ(Try(Patched(128, 1000), "more.1"), SizeMsg);
+    EXPECT_EQ(fw_SysUtils::FileSizeByName(S.Path("out_more.1\\d.txt")), 1000);
+    // Fewer bytes than Size: the partial target stays.
+    EXPECT_EQ(Try(Patched(128, 30000), "fewer.1"), SizeMsg);
+    EXPECT_EQ(ReadAll(S.Path("out_fewer.1\\d.txt")), Data);
+    // Data cut short: EndPos before the end of the stream.
+    EXPECT_EQ(Try(Patched(16, End - 100), "cut.1"), SizeMsg);
+    // EndPos past the stream's end, into bytes that follow it.
+    auto Longer = Patched(16, End + 50);
+    Longer.resize(Longer.size() + 50, 0xAB);
+    EXPECT_EQ(Try(Longer, "longer.1"), Corrupt);
+    // EndPos past the end of the file, DataStart outside it.
+    EXPECT_EQ(Try(Patched(16, 0x7FFFFFF0), "beyond.1"), Corrupt);
+    EXPECT_EQ(Try(Patched(132, 0x7FFFFF00), "start.1"), SizeMsg);
+    EXPECT_EQ(Try(Patched(132, -5000), "negative.1"), "error");
+    // Damaged deflate data.
+    auto Damaged = Good;
+    for (size_t I = 200; I < 260; ++I)
+        Damaged[I] ^= 0x5A;
+    EXPECT_EQ(Try(Damaged, "damaged.1"), "error");
+    // A truncated record or preamble.
+    EXPECT_EQ(Try(std::vector<uint8_t>(Good.begin(), Good.begin() + 100), "short.1"), Corrupt);
+    EXPECT_EQ(Try(std::vector<uint8_t>(Good.begin(), Good.begin() + 3), "tiny.1"), Corrupt);
+    EXPECT_EQ(MessageOf([&] {
+                  TWdrlCompress E(nullptr);
+                  E.SetCompressedFile(S.Path("none.1"));
+                  ExtractOne(E, "x", S.Path("out"));
+              }),
+              "Cannot open the compressed file " + S.Path("none.1"));
+    // Nothing reached the scratch folder's parent.
+    EXPECT_EQ(fw_SysUtils::FileSizeByName(S.Path("d.txt")), 20000);
+}
+
+TEST(WdrlCompress, ExtractionStaysInsideExtractDirectory)
+{
+    TScratch S;
+    WriteAll(S.Path("x.txt"), Payload(3000, 31));
+    TWdrlCompress C(nullptr);
+    Build(C, S.Path("a.1"), {S.Path("x.txt")});
+    const auto Good = ReadAll(S.Path("a.1"));
+    fw_SysUtils::ForceDirectories(S.Path("box\\in"));
+    int N = 0;
+    for (const std::string Name :
+         {std::string("..\\..\\escape1.txt"), S.Path("box\\escape2.txt"), std::string("C:escape3.txt"),
+          std::string("../../escape4.txt"), std::string("in\\..\\..\\escape5.txt"), std::string("x.txt:stream")}) {
+        auto B = Good;
+        B[5 + 20] = uint8_t(Name.size());
+        std::memset(&B[5 + 21], 0, 100);
+        std::memcpy(&B[5 + 21], Name.data(), Name.size());
+        const std::string Arc = S.Path("evil" + std::to_string(++N) + ".1");
+        WriteAll(Arc, B);
+        TWdrlCompress E(nullptr);
+        E.SetCompressedFile(Arc);
+        ExtractOne(E, Name, S.Path("box\\in"));
+    }
+    for (int I = 1; I <= 5; ++I)
+        EXPECT_TRUE(fw_SysUtils::FileExists(S.Path("box\\in\\escape" + std::to_string(I) + ".txt"))) << I;
+    EXPECT_TRUE(fw_SysUtils::FileExists(S.Path("box\\in\\stream")));
+    EXPECT_FALSE(fw_SysUtils::FileExists(S.Path("box\\escape2.txt")));
+    EXPECT_FALSE(fw_SysUtils::FileExists(S.Path("escape1.txt")));
+    EXPECT_FALSE(fw_SysUtils::FileExists(S.Path("box\\escape5.txt")));
+
+    auto B = Good;
+    B[5 + 20] = 4;
+    std::memcpy(&B[5 + 21], "a\\..", 4);
+    WriteAll(S.Path("dots.1"), B);
+    TWdrlCompress E(nullptr);
+    E.SetCompressedFile(S.Path("dots.1"));
+    EXPECT_EQ(MessageOf([&] { ExtractOne(E, "a\\..", S.Path("box\\in")); }),
+              "Cannot create the file " + S.Path("box\\in\\.."));
+
+    // Empty folders are reported by the framework.
+    EXPECT_EQ(MessageOf([&] { ExtractOne(C, S.Path("x.txt"), ""); }), "Unable to create directory");
+    C.SetCompressedFile("nofolder.1");
+    C.FilesToProcess().Add(S.Path("x.txt"));
+    EXPECT_EQ(MessageOf([&] { C.Compress(lzcOverwrite, 0); }), "Unable to create directory");
+}
+
+TEST(WdrlCompress, AbortsLeaveQuietly)
+{
+    TScratch S;
+    WriteAll(S.Path("big.txt"), Payload(100000, 41));
+    TWdrlCompress C(nullptr);
+    Build(C, S.Path("a.1"), {S.Path("big.txt")});
+    int Aborted = 0, Statuses = 0;
+    C.OnAborted = [&](fw_Classes::TObject *) { ++Aborted; };
+    C.OnStatus = [&](TWdrlCompress *W, const TlzhFileStats &St) {
+        if (++Statuses == 3)
+            W->Abort = true;
+    };
+    ExtractOne(C, S.Path("big.txt"), S.Path("out"));
+    EXPECT_EQ(Aborted, 1);
+    EXPECT_EQ(fw_SysUtils::FileSizeByName(S.Path("out\\big.txt")), 3 * 4096);
+    EXPECT_EQ(C.FilesToProcess().Count(), 0);
+
+    // CopyFile: an abort returns with no further event.
+    Statuses = 0;
+    C.CopyFile(S.Path("big.txt"), S.Path("copy.txt"));
+    EXPECT_EQ(Statuses, 3);
+    EXPECT_EQ(Aborted, 1);
+    EXPECT_EQ(fw_SysUtils::FileSizeByName(S.Path("copy.txt")), 3 * 8192);
+
+    // A silent abort from a handler ends Compress without a message.
+    C.OnStatus = nullptr;
+    C.OnBeforeAdding = [](TWdrlCompress *, const TlzhFileStats &) { throw fw_SysUtils::EAbort("skip"); };
+    C.SetCompressedFile(S.Path("b.1"));
+    C.FilesToProcess().Add(S.Path("big.txt"));
+    EXPECT_NO_THROW(C.Compress(lzcOverwrite, 0));
+    EXPECT_FALSE(C.Abort);
+}
+
+TEST(WdrlCompress, CopyFileUnderTheRules)
+{
+    TScratch S;
+    const auto Data = Payload(20000, 51);
+    WriteAll(S.Path("src.txt"), Data);
+    archive_test::SetFileDate(S.Path("src.txt"), 2012, 5, 6);
+    TWdrlCompress C(nullptr);
+    std::vector<TlzhFileStats> Seen;
+    C.OnStatus = [&](TWdrlCompress *, const TlzhFileStats &St) { Seen.push_back(St); };
+    C.CopyFile(S.Path("src.txt"), S.Path("dst.txt"));
+    EXPECT_EQ(ReadAll(S.Path("dst.txt")), Data);
+    EXPECT_EQ(fw_SysUtils::FileAge(S.Path("dst.txt")), fw_SysUtils::FileAge(S.Path("src.txt")));
+    ASSERT_EQ(Seen.size(), 4u); // 8192 + 8192 + 3616, then finished
+    EXPECT_EQ(Seen[2].Processed, 20000);
+    EXPECT_EQ(Seen[2].PercentDone, 100);
+    EXPECT_EQ(Seen[3].Finished, 1);
+    EXPECT_EQ(C.ExtractDirectory, S.Dir());
+
+    Seen.clear();
+    WriteAll(S.Path("dst.txt"), {7});
+    C.Overwrite = cmp_TVersion::owNever;
+    C.CopyFile(S.Path("src.txt"), S.Path("dst.txt"));
+    EXPECT_TRUE(Seen.empty());
+    EXPECT_EQ(ReadAll(S.Path("dst.txt")), std::vector<uint8_t>{7});
+
+    C.Overwrite = cmp_TVersion::owAlways;
+    EXPECT_EQ(MessageOf([&] { C.CopyFile(S.Path("src.txt"), S.Path("nofolder\\dst.txt")); }),
+              "Cannot create the file " + S.Path("nofolder\\dst.txt"));
+    EXPECT_EQ(MessageOf([&] { C.CopyFile(S.Path("gone.txt"), S.Path("dst2.txt")); }),
+              "Cannot open the file " + S.Path("gone.txt"));
+}
+
+// Run by disk_full.sh under a file-size limit of 4 MB: the target's writes come up short for real.
+TEST(WdrlCompress, RealShortWriteGoesThroughDiskFull)
+{
+    // The script made the folder and the 6 MB source before the limit took effect.
+    char Dir[MAX_PATH];
+    if (!GetEnvironmentVariableA("WDRL_DISKFULL_DIR", Dir, sizeof(Dir)))
+        GTEST_SKIP() << "run by disk_full.sh";
+    struct TFolder {
+        std::string D;
+        std::string Path(const std::string &Name) const { return D + "\\" + Name; }
+    } S{Dir};
+    TWdrlCompress C(nullptr);
+    Build(C, S.Path("a.1"), {S.Path("big.txt")});
+    EXPECT_EQ(MessageOf([&] { ExtractOne(C, S.Path("big.txt"), S.Path("out")); }), "The disk is full");
+    EXPECT_TRUE(C.Abort);
+    EXPECT_EQ(fw_SysUtils::FileSizeByName(S.Path("out\\big.txt")), 4 * 1024 * 1024);
+
+    int Full = 0;
+    C.OnFullDisk = [&](fw_Classes::TObject *) { ++Full; };
+    EXPECT_EQ(MessageOf([&] { ExtractOne(C, S.Path("big.txt"), S.Path("out2")); }),
+              "The decompressed file's size does not match with the actual size of the file.  The file is " +
+                  S.Path("big.txt"));
+    EXPECT_GT(Full, 0);
+}
+
+// Run by check_inflate.py, which reads the archives left in the folder it names.
+TEST(WdrlCompress, WritesArchivesForAnOutsideReader)
+{
+    char Dir[MAX_PATH];
+    if (!GetEnvironmentVariableA("WDRL_EXPORT_DIR", Dir, sizeof(Dir)))
+        GTEST_SKIP() << "run by check_inflate.py";
+    const std::string D = Dir;
+    std::vector<std::string> Files;
+    for (int I = 0; I < 12; ++I) {
+        Files.push_back(D + "\\src\\file" + std::to_string(I) + ".dat");
+        fw_SysUtils::ForceDirectories(D + "\\src");
+        WriteAll(Files.back(), Payload(size_t(I * I * 7919 + (I % 3 == 0 ? 0 : 1)), uint32_t(I), I % 2 == 0));
+    }
+    TFloppyCompress C(nullptr);
+    C.SetCompressedFile(D + "\\files.1");
+    const TCompressionLevel Levels[] = {colMax, colNone, colFastest, colDefault};
+    for (size_t I = 0; I < Files.size(); I += 3) {
+        C.CompressionLevel = Levels[(I / 3) % 4];
+        for (size_t J = I; J < I + 3; ++J)
+            C.FilesToProcess().Add(Files[J]);
+        C.Compress(lzcOnlyAdd, int(I));
+    }
+    C.Capacity = 150000;
+    C.OnNewDisk = [](TWdrlCompress *, int, std::string &) {};
+    fw_SysUtils::ForceDirectories(D + "\\set");
+    C.SplitToDisks(D + "\\set", "files.1");
+}
