@@ -14,17 +14,17 @@ using fw_Streams::TSeekOrigin;
 
 namespace {
 
-const char *const ReadHeadersError =
+const char* const ReadHeadersError =
     "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
-const char *const WriteHeadersError = "Could not write the file headers for the compressed file";
+const char* const WriteHeadersError = "Could not write the file headers for the compressed file";
 
-std::string Stored(uint8_t Length, const char *Chars, size_t Capacity)
+std::string Stored(uint8_t Length, const char* Chars, size_t Capacity)
 {
     // A corrupt length byte must not reach past its own field.
     return std::string(Chars, std::min<size_t>(Length, Capacity));
 }
 
-void Store(const std::string &Value, uint8_t &Length, char *Chars, size_t Capacity)
+void Store(const std::string& Value, uint8_t& Length, char* Chars, size_t Capacity)
 {
     size_t N = std::min(Value.size(), Capacity);
     std::memset(Chars, 0, Capacity);
@@ -32,7 +32,7 @@ void Store(const std::string &Value, uint8_t &Length, char *Chars, size_t Capaci
     Length = uint8_t(N);
 }
 
-std::string BeforeSemicolon(const std::string &S)
+std::string BeforeSemicolon(const std::string& S)
 {
     return S.substr(0, S.find(';'));
 }
@@ -54,7 +54,7 @@ std::string TFileHeader::FileName() const
     return Stored(Record.FileNameLength, Record.FileNameChars, MaxFileNameLength);
 }
 
-void TFileHeader::SetFileName(const std::string &Value)
+void TFileHeader::SetFileName(const std::string& Value)
 {
     Store(Value, Record.FileNameLength, Record.FileNameChars, MaxFileNameLength);
 }
@@ -64,12 +64,12 @@ std::string TFileHeader::Version() const
     return Stored(Record.VersionLength, Record.VersionChars, MaxVersionLength);
 }
 
-void TFileHeader::SetVersion(const std::string &Value)
+void TFileHeader::SetVersion(const std::string& Value)
 {
     Store(Value, Record.VersionLength, Record.VersionChars, MaxVersionLength);
 }
 
-void TFileHeader::LoadFromFile(const std::string &Entry)
+void TFileHeader::LoadFromFile(const std::string& Entry)
 {
     SetFileName(BeforeSemicolon(Entry));
     const std::string Name = FileName();
@@ -79,7 +79,7 @@ void TFileHeader::LoadFromFile(const std::string &Entry)
         try {
             Stream =
                 std::make_unique<fw_Streams::TFileStream>(Name, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone);
-        } catch (const fw_Streams::EFOpenError &) {
+        } catch (const fw_Streams::EFOpenError&) {
             throw EWdrlCompress("Cannot open the file %s", {Name});
         }
         int Age = fw_SysUtils::FileGetDate(Stream->Handle());
@@ -94,13 +94,13 @@ void TFileHeader::LoadFromFile(const std::string &Entry)
     Loaded = false;
 }
 
-void TFileHeader::ReadFromStream(fw_Streams::TStream &Stream)
+void TFileHeader::ReadFromStream(fw_Streams::TStream& Stream)
 {
     Stream.ReadBuffer(&Record, FileHeaderSize);
     Loaded = true;
 }
 
-void TFileHeader::WriteToStream(fw_Streams::TStream &Stream) const
+void TFileHeader::WriteToStream(fw_Streams::TStream& Stream) const
 {
     Stream.WriteBuffer(&Record, FileHeaderSize);
 }
@@ -113,7 +113,7 @@ bool TFileHeader::IsValid() const
 
 // ---- TFileHeaders -----------------------------------------------------------------
 
-TFileHeader *TFileHeaders::GetFileHeaders(int Index) const
+TFileHeader* TFileHeaders::GetFileHeaders(int Index) const
 {
     if (Index < 0 || Index >= Count())
         throw EWdrlCompress("%d is an invalid TFileHeader index in TFileHeaders.GetFileHeaders", {Index});
@@ -127,7 +127,7 @@ void TFileHeaders::Add(std::unique_ptr<TFileHeader> Header)
     FItems.push_back(std::move(Header));
 }
 
-void TFileHeaders::AddFiles(const fw_Classes::TStrings &List, bool Keep)
+void TFileHeaders::AddFiles(const fw_Classes::TStrings& List, bool Keep)
 {
     if (!Keep)
         Clear();
@@ -139,16 +139,30 @@ void TFileHeaders::AddFiles(const fw_Classes::TStrings &List, bool Keep)
     }
 }
 
-int TFileHeaders::IndexOfName(const std::string &Name) const
+int TFileHeaders::IndexOfName(const std::string& Name) const
 {
     const std::string Key = BeforeSemicolon(Name);
+    // Keys of one archive share long folder prefixes: compare from the end.
+    auto Same = [&Key](const TFileHeaderRecord& R) {
+        if (std::min<size_t>(R.FileNameLength, MaxFileNameLength) != Key.size())
+            return false;
+        for (size_t I = Key.size(); I-- > 0;) {
+            const unsigned char X = (unsigned char)Key[I], Y = (unsigned char)R.FileNameChars[I];
+            if (X == Y)
+                continue;
+            const unsigned char Lower = X | 0x20;
+            if (Lower != (Y | 0x20) || Lower < 'a' || Lower > 'z')
+                return false;
+        }
+        return true;
+    };
     for (int I = 0; I < Count(); ++I)
-        if (fw_SysUtils::SameText(FItems[size_t(I)]->FileName(), Key))
+        if (Same(FItems[size_t(I)]->Record))
             return I;
     return -1;
 }
 
-void TFileHeaders::ReadTable(fw_Streams::TStream &Stream, int64_t Offset)
+void TFileHeaders::ReadTable(fw_Streams::TStream& Stream, int64_t Offset)
 {
     Clear();
     int32_t HeaderCount = 0;
@@ -177,7 +191,7 @@ void TFileHeaders::ReadTable(fw_Streams::TStream &Stream, int64_t Offset)
     }
 }
 
-void TFileHeaders::WriteTable(fw_Streams::TStream &Stream)
+void TFileHeaders::WriteTable(fw_Streams::TStream& Stream)
 {
     Stream.Seek(0, TSeekOrigin::soBeginning);
     const int32_t HeaderCount = Count();
@@ -185,17 +199,17 @@ void TFileHeaders::WriteTable(fw_Streams::TStream &Stream)
         throw EWdrlCompress(WriteHeadersError);
     if (MultiDisk != 1)
         return;
-    for (auto &Header : FItems) {
+    for (auto& Header : FItems) {
         Header->Record.NextHeader = int32_t(Stream.Position() + FileHeaderSize);
         if (Stream.Write(&Header->Record, FileHeaderSize) != size_t(FileHeaderSize))
             throw EWdrlCompress(WriteHeadersError);
     }
 }
 
-void TFileHeaders::ComputeTotals(TlzhFileStats &Stats) const
+void TFileHeaders::ComputeTotals(TlzhFileStats& Stats) const
 {
     int64_t Size = 0, Compressed = 0;
-    for (const auto &Header : FItems) {
+    for (const auto& Header : FItems) {
         Size += Header->Record.Size;
         Compressed += Header->Record.CompressedSize;
     }

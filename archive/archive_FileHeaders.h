@@ -70,15 +70,15 @@ public:
     TFileHeader() = default;
 
     // Fills the record from a source file: "path[;ignored text]".
-    void LoadFromFile(const std::string &Entry);
-    void ReadFromStream(fw_Streams::TStream &Stream);
-    void WriteToStream(fw_Streams::TStream &Stream) const;
+    void LoadFromFile(const std::string& Entry);
+    void ReadFromStream(fw_Streams::TStream& Stream);
+    void WriteToStream(fw_Streams::TStream& Stream) const;
     bool IsValid() const;
 
     std::string FileName() const;
-    void SetFileName(const std::string &Value); // cut to 100 characters
+    void SetFileName(const std::string& Value); // cut to 100 characters
     std::string Version() const;
-    void SetVersion(const std::string &Value); // cut to 20 characters
+    void SetVersion(const std::string& Value); // cut to 20 characters
 
     TFileHeaderRecord Record{};
     bool Loaded = false;
@@ -87,17 +87,17 @@ public:
 class TFileHeaders {
 public:
     int Count() const { return int(FItems.size()); }
-    TFileHeader *GetFileHeaders(int Index) const;
-    TFileHeader *FileHeaders(int Index) const { return GetFileHeaders(Index); }
+    TFileHeader* GetFileHeaders(int Index) const;
+    TFileHeader* FileHeaders(int Index) const { return GetFileHeaders(Index); }
 
     // Takes ownership; an invalid record is destroyed and refused.
     void Add(std::unique_ptr<TFileHeader> Header);
     void Clear() { FItems.clear(); }
-    void AddFiles(const fw_Classes::TStrings &List, bool Keep);
-    int IndexOfName(const std::string &Name) const;
-    void ReadTable(fw_Streams::TStream &Stream, int64_t Offset);
-    void WriteTable(fw_Streams::TStream &Stream);
-    void ComputeTotals(TlzhFileStats &Stats) const;
+    void AddFiles(const fw_Classes::TStrings& List, bool Keep);
+    int IndexOfName(const std::string& Name) const;
+    void ReadTable(fw_Streams::TStream& Stream, int64_t Offset);
+    void WriteTable(fw_Streams::TStream& Stream);
+    void ComputeTotals(TlzhFileStats& Stats) const;
 
     uint8_t MultiDisk = 0;
 

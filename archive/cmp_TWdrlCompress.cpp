@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 namespace cmp_TWdrlCompress {
 
@@ -28,13 +29,17 @@ using fw_SysUtils::Format;
 
 namespace {
 
-const char *const CorruptArchive =
+const char* const CorruptArchive =
     "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
 
 // Lets the window system run pending messages between chunks, so that a
 // Cancel button can set Abort.
 void ProcessMessages()
 {
+    // Asking the queue first is one light call; only when something is
+    // pending does the full message loop run.
+    if (HIWORD(GetQueueStatus(QS_ALLINPUT)) == 0)
+        return;
 #ifdef WDRL_HAVE_FORMS
     if (fw_Forms::Application) {
         fw_Forms::Application->ProcessMessages();
@@ -71,52 +76,52 @@ void ZCheck(int Result)
 struct TDeflater {
     z_stream Z{};
     explicit TDeflater(int Level) { ZCheck(deflateInit2(&Z, Level, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY)); }
-    TDeflater(const TDeflater &) = delete;
-    TDeflater &operator=(const TDeflater &) = delete;
+    TDeflater(const TDeflater&) = delete;
+    TDeflater& operator=(const TDeflater&) = delete;
     ~TDeflater() { deflateEnd(&Z); }
 };
 
 struct TInflater {
     z_stream Z{};
     TInflater() { ZCheck(inflateInit(&Z)); }
-    TInflater(const TInflater &) = delete;
-    TInflater &operator=(const TInflater &) = delete;
+    TInflater(const TInflater&) = delete;
+    TInflater& operator=(const TInflater&) = delete;
     ~TInflater() { inflateEnd(&Z); }
 };
 
-std::unique_ptr<TFileStream> OpenFile(const std::string &Name, uint16_t Mode, const char *Message)
+std::unique_ptr<TFileStream> OpenFile(const std::string& Name, uint16_t Mode, const char* Message)
 {
     try {
         return std::make_unique<TFileStream>(Name, Mode);
-    } catch (const fw_Streams::EStreamError &) {
+    } catch (const fw_Streams::EStreamError&) {
         throw EWdrlCompress(Message, {Name});
     }
 }
 
 // The last part of a name as a file name of the target folder: whatever
 // folder, drive or stream the name carries, the file stays in that folder.
-std::string FileNamePart(const std::string &Name)
+std::string FileNamePart(const std::string& Name)
 {
     size_t Cut = Name.find_last_of("\\/:");
     return Cut == std::string::npos ? Name : Name.substr(Cut + 1);
 }
 
-bool IsDotsOnly(const std::string &Name)
+bool IsDotsOnly(const std::string& Name)
 {
     return std::all_of(Name.begin(), Name.end(), [](char C) { return C == '.' || C == ' '; });
 }
 
-std::string WithBackslash(const std::string &Dir)
+std::string WithBackslash(const std::string& Dir)
 {
     return Dir.empty() || Dir.back() == '\\' ? Dir : Dir + "\\";
 }
 
-std::string DiskFileName(const std::string &Name, int Disk)
+std::string DiskFileName(const std::string& Name, int Disk)
 {
     return fw_SysUtils::ChangeFileExt(Name, "." + fw_SysUtils::IntToStr(Disk));
 }
 
-void DefineCompress(fw_Classes::TPropertyBuilder<TWdrlCompress> &P)
+void DefineCompress(fw_Classes::TPropertyBuilder<TWdrlCompress>& P)
 {
     P.Boolean("Abort", &TWdrlCompress::Abort, &TWdrlCompress::Abort, false)
         .String("CompressedFile", &TWdrlCompress::CompressedFile, &TWdrlCompress::SetCompressedFile)
@@ -124,8 +129,8 @@ void DefineCompress(fw_Classes::TPropertyBuilder<TWdrlCompress> &P)
                                  &TWdrlCompress::CompressionLevel, colMax)
         .String("ExtractDirectory", &TWdrlCompress::ExtractDirectory, &TWdrlCompress::ExtractDirectory)
         .Lines(
-            "FilesToProcess", [](TWdrlCompress *C) { return C->FilesToProcess().ToVector(); },
-            [](TWdrlCompress *C, const std::vector<std::string> &V) {
+            "FilesToProcess", [](TWdrlCompress* C) { return C->FilesToProcess().ToVector(); },
+            [](TWdrlCompress* C, const std::vector<std::string>& V) {
                 fw_Classes::TStringList L;
                 L.SetVector(V);
                 C->SetFilesToProcess(L);
@@ -142,7 +147,7 @@ const fw_Classes::TEnumInfo CompressionLevelInfo{"TCompressionLevel",
 
 FW_DEFINE_CLASS(TWdrlCompress, fw_Classes::TComponent, fw_Classes::CreateComponent<TWdrlCompress>, DefineCompress)
 
-TWdrlCompress::TWdrlCompress(fw_Classes::TComponent *AOwner)
+TWdrlCompress::TWdrlCompress(fw_Classes::TComponent* AOwner)
     : TComponent(AOwner), FInput(new uint8_t[ExtractInputBufferSize]), FOutput(new uint8_t[AddOutputBufferSize])
 {
     FUniqueIDs.fill(-1);
@@ -150,7 +155,7 @@ TWdrlCompress::TWdrlCompress(fw_Classes::TComponent *AOwner)
 
 TWdrlCompress::~TWdrlCompress() = default;
 
-void TWdrlCompress::SetCompressedFile(const std::string &Value)
+void TWdrlCompress::SetCompressedFile(const std::string& Value)
 {
     // Two disk files of one split set name the same archive.
     if (!fw_SysUtils::SameText(Value, FCompressedFile) &&
@@ -159,7 +164,7 @@ void TWdrlCompress::SetCompressedFile(const std::string &Value)
     FCompressedFile = Value;
 }
 
-void TWdrlCompress::SetFilesToProcess(fw_Classes::TStrings &List)
+void TWdrlCompress::SetFilesToProcess(fw_Classes::TStrings& List)
 {
     for (int I = List.Count() - 1; I >= 0; --I)
         if (fw_SysUtils::Trim(List[I]).empty())
@@ -167,13 +172,13 @@ void TWdrlCompress::SetFilesToProcess(fw_Classes::TStrings &List)
     FFilesToProcess.Assign(&List);
 }
 
-void TWdrlCompress::Fire(const TlzhFileStatsEvent &Event, const TlzhFileStats &Stats)
+void TWdrlCompress::Fire(const TlzhFileStatsEvent& Event, const TlzhFileStats& Stats)
 {
     if (Event)
         Event(this, Stats);
 }
 
-void TWdrlCompress::FillStats(const TFileHeader &Header)
+void TWdrlCompress::FillStats(const TFileHeader& Header)
 {
     FStats.FileName = Header.FileName();
     FStats.Size = Header.Record.Size;
@@ -192,7 +197,7 @@ void TWdrlCompress::DiskFull()
     OnFullDisk(this);
 }
 
-std::unique_ptr<TStream> TWdrlCompress::CreateDiskFile(const std::string &Path)
+std::unique_ptr<TStream> TWdrlCompress::CreateDiskFile(const std::string& Path)
 {
     return OpenFile(Path, fw_Streams::fmCreate, "Cannot create the file %s");
 }
@@ -203,11 +208,11 @@ template <class Body> void TWdrlCompress::Guarded(Body Run)
 {
     try {
         Run();
-    } catch (const EycAborted &) {
+    } catch (const EycAborted&) {
         FArchive.reset();
         if (OnAborted)
             OnAborted(this);
-    } catch (const fw_SysUtils::EAbort &) {
+    } catch (const fw_SysUtils::EAbort&) {
     } catch (...) {
         Abort = true;
         throw;
@@ -226,7 +231,7 @@ void TWdrlCompress::ReadArchiveInfo()
     FUniqueIDs.fill(-1);
     try {
         FHeaders.ReadTable(*Stream, Offset);
-    } catch (const fw_SysUtils::Exception &) {
+    } catch (const fw_SysUtils::Exception&) {
         throw EWdrlCompress(CorruptArchive);
     }
     for (int I = 0; I < FHeaders.Count(); ++I) {
@@ -250,7 +255,7 @@ int TWdrlCompress::FileCount()
     return FHeaders.Count();
 }
 
-void TWdrlCompress::GetFileStats(int I, TlzhFileStats &Stats)
+void TWdrlCompress::GetFileStats(int I, TlzhFileStats& Stats)
 {
     if (I < 0 || I >= FileCount())
         throw EWdrlCompress("Tried to access the %dth file. This file is not defined", {I});
@@ -269,8 +274,8 @@ int TWdrlCompress::IndexOfUniqueID(int UniqueID)
     return FUniqueIDs[size_t(UniqueID)];
 }
 
-void TWdrlCompress::OpenDiskFile(std::unique_ptr<TFileStream> &Stream, int DiskNumber, uint16_t Mode,
-                                 std::string &FileName)
+void TWdrlCompress::OpenDiskFile(std::unique_ptr<TFileStream>& Stream, int DiskNumber, uint16_t Mode,
+                                 std::string& FileName)
 {
     for (int Attempt = 0; Attempt < 4; ++Attempt) {
         Stream.reset();
@@ -298,7 +303,7 @@ void TWdrlCompress::Compress(TlzhCommand Command, int UniqueID)
     FHeaders.MultiDisk = 0;
     Offset = 0;
     struct TClearList {
-        fw_Classes::TStringList &L;
+        fw_Classes::TStringList& L;
         ~TClearList() { L.Clear(); }
     } ClearList{FFilesToProcess};
     Guarded([&] {
@@ -316,7 +321,7 @@ void TWdrlCompress::Compress(TlzhCommand Command, int UniqueID)
         FHeaders.ComputeTotals(FStats);
         FStats.TotalCompressedSize = 0;
         for (int I = 0; I < FHeaders.Count(); ++I) {
-            TFileHeader &Header = *FHeaders.GetFileHeaders(I);
+            TFileHeader& Header = *FHeaders.GetFileHeaders(I);
             if (!Header.Loaded)
                 AddFile(*FArchive, Header, I, UniqueID);
         }
@@ -340,7 +345,7 @@ void TWdrlCompress::AddStatus(bool HaveArchive, int64_t SourcePosition, int64_t 
     Fire(OnStatus);
 }
 
-void TWdrlCompress::AddFile(TStream &Archive, TFileHeader &Header, int Index, int UniqueID)
+void TWdrlCompress::AddFile(TStream& Archive, TFileHeader& Header, int Index, int UniqueID)
 {
     const std::string Name = Header.FileName();
     auto Source = OpenFile(Name, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone, "Cannot open the file %s");
@@ -356,8 +361,8 @@ void TWdrlCompress::AddFile(TStream &Archive, TFileHeader &Header, int Index, in
     Fire(OnBeforeAdding);
 
     TDeflater D(ZLevel(CompressionLevel));
-    uint8_t *In = FInput.get();
-    uint8_t *Out = FOutput.get();
+    uint8_t* In = FInput.get();
+    uint8_t* Out = FOutput.get();
     D.Z.next_out = Out;
     D.Z.avail_out = AddOutputBufferSize;
     // The record's Size is what the archive promises: read exactly that much.
@@ -413,13 +418,14 @@ void TWdrlCompress::Extract()
     Abort = false;
     FMode = TMode::Extracting;
     struct TClear {
-        TWdrlCompress &C;
+        TWdrlCompress& C;
         ~TClear()
         {
             C.FFilesToProcess.Clear();
             C.ExtractName.clear();
         }
     } Clear{*this};
+    FArchive.reset();
     Guarded([&] {
         ReadIfUnread();
         FCurrentDisk = 0;
@@ -439,22 +445,25 @@ std::string TWdrlCompress::TargetPath() const
     return WithBackslash(ExtractDirectory) + Name;
 }
 
-void TWdrlCompress::ExtractFile(int, const std::string &Entry)
+void TWdrlCompress::ExtractFile(int, const std::string& Entry)
 {
     SkipFile = false;
     const int Index = FHeaders.IndexOfName(Entry);
     if (Index < 0)
         throw EWdrlCompress("The file <%s> was not found in the archive <%s>", {Entry, FCompressedFile});
-    const TFileHeader &Header = *FHeaders.GetFileHeaders(Index);
+    const TFileHeader& Header = *FHeaders.GetFileHeaders(Index);
     FillStats(Header);
     if (fw_SysUtils::Trim(ExtractName).empty())
         ExtractName = FileNamePart(Header.FileName());
 
     struct TEndFile {
-        TWdrlCompress &C;
+        TWdrlCompress& C;
         ~TEndFile()
         {
-            C.FArchive.reset();
+            // A single-file archive stays open for the next file of this
+            // call; disk files are closed after each file, as are all on failure.
+            if (C.FHeaders.MultiDisk != 0 || std::uncaught_exceptions() > 0)
+                C.FArchive.reset();
             C.ExtractName.clear();
         }
     } EndFile{*this};
@@ -485,8 +494,9 @@ void TWdrlCompress::ExtractFile(int, const std::string &Entry)
         return;
     }
 
-    OpenDiskFile(FArchive, Header.Record.FirstDisk ? Header.Record.FirstDisk : 1,
-                 fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone, FCompressedFile);
+    if (!FArchive || FHeaders.MultiDisk != 0)
+        OpenDiskFile(FArchive, Header.Record.FirstDisk ? Header.Record.FirstDisk : 1,
+                     fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone, FCompressedFile);
     FCurrentDisk = Header.Record.FirstDisk;
     fw_SysUtils::ForceDirectories(ExtractFileDir(Target));
     auto Output = OpenFile(Target, fw_Streams::fmCreate, "Cannot create the file %s");
@@ -495,7 +505,8 @@ void TWdrlCompress::ExtractFile(int, const std::string &Entry)
     FStats.Finished = 1;
     Fire(OnStatus);
 
-    if (Decoded == TDecoded::Overflow || Output->Size() != Header.Record.Size)
+    // The target was created empty: its length is what was written.
+    if (Decoded == TDecoded::Overflow || FStats.Processed != Header.Record.Size)
         throw EWdrlCompress(
             "The decompressed file's size does not match with the actual size of the file.  The file is %s",
             {Header.FileName()});
@@ -505,11 +516,11 @@ void TWdrlCompress::ExtractFile(int, const std::string &Entry)
         throw EWdrlCompress("Cannot set the date of the file just extracted.");
 }
 
-TWdrlCompress::TDecoded TWdrlCompress::Decode(const TFileHeader &Header, TStream &Target)
+TWdrlCompress::TDecoded TWdrlCompress::Decode(const TFileHeader& Header, TStream& Target)
 {
     TInflater D;
-    uint8_t *In = FInput.get();
-    uint8_t *Block = FOutput.get();
+    uint8_t* In = FInput.get();
+    uint8_t* Block = FOutput.get();
     const int LastDisk = Header.Record.LastDisk;
     const int64_t Last = int64_t(Offset) + Header.Record.EndPos; // the last byte of the data on LastDisk
     int64_t Pos = int64_t(Offset) + Header.Record.DataStart;
@@ -573,7 +584,7 @@ TWdrlCompress::TDecoded TWdrlCompress::Decode(const TFileHeader &Header, TStream
 
 // ---- splitting -----------------------------------------------------------------------------
 
-void TWdrlCompress::SplitToDisks(const std::string &DestDir, const std::string &FileName)
+void TWdrlCompress::SplitToDisks(const std::string& DestDir, const std::string& FileName)
 {
     Abort = false;
     try {
@@ -590,7 +601,7 @@ void TWdrlCompress::SplitToDisks(const std::string &DestDir, const std::string &
         std::unique_ptr<TStream> Output = CreateDiskFile(DestDir + "\\" + Name);
         FHeaders.WriteTable(*Output);
         for (int I = 0; I < FHeaders.Count(); ++I) {
-            TFileHeader &Header = *FHeaders.GetFileHeaders(I);
+            TFileHeader& Header = *FHeaders.GetFileHeaders(I);
             FillStats(Header);
             int64_t Pos = int64_t(Offset) + Header.Record.DataStart;
             const int64_t Limit = int64_t(Offset) + Header.Record.EndPos;
@@ -608,7 +619,7 @@ void TWdrlCompress::SplitToDisks(const std::string &DestDir, const std::string &
         OpenDiskFile(First, 1, fw_Streams::fmOpenReadWrite | fw_Streams::fmShareExclusive, FirstName);
         FHeaders.WriteTable(*First);
         FArchive.reset();
-    } catch (const EycAborted &) {
+    } catch (const EycAborted&) {
         FArchive.reset();
         if (OnAborted)
             OnAborted(this);
@@ -619,14 +630,14 @@ void TWdrlCompress::SplitToDisks(const std::string &DestDir, const std::string &
     }
 }
 
-bool TWdrlCompress::CopyChunk(std::unique_ptr<TStream> &Output, std::string &DestDir, const std::string &FileName,
-                              int64_t &Pos, int64_t Limit)
+bool TWdrlCompress::CopyChunk(std::unique_ptr<TStream>& Output, std::string& DestDir, const std::string& FileName,
+                              int64_t& Pos, int64_t Limit)
 {
     if (Abort)
         throw EycAborted("Operation aborted by user");
     if (Pos > Limit)
         return false;
-    uint8_t *Chunk = FInput.get();
+    uint8_t* Chunk = FInput.get();
     const size_t Got = FArchive->Read(Chunk, size_t(std::min<int64_t>(CopyChunkSize, Limit + 1 - Pos)));
     ProcessMessages();
     if (Got == 0)
@@ -656,7 +667,7 @@ bool TWdrlCompress::CopyChunk(std::unique_ptr<TStream> &Output, std::string &Des
 
 // ---- copying ---------------------------------------------------------------------------------
 
-void TWdrlCompress::CopyFile(const std::string &SourcePath, const std::string &DestPath)
+void TWdrlCompress::CopyFile(const std::string& SourcePath, const std::string& DestPath)
 {
     Abort = false;
     Offset = 0;
@@ -685,7 +696,7 @@ void TWdrlCompress::CopyFile(const std::string &SourcePath, const std::string &D
     auto Source = OpenFile(SourcePath, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone, "Cannot open the file %s");
     Stats.Size = Stats.TotalSize = int32_t(Source->Size());
     auto Output = OpenFile(Dest, fw_Streams::fmCreate, "Cannot create the file %s");
-    uint8_t *Chunk = FInput.get();
+    uint8_t* Chunk = FInput.get();
     size_t Got;
     do {
         if (Abort)

@@ -24,8 +24,8 @@ enum TlzhCommand { lzcOverwrite, lzcOnlyAdd };
 extern const fw_Classes::TEnumInfo CompressionLevelInfo;
 
 class TWdrlCompress;
-using TlzhFileStatsEvent = std::function<void(TWdrlCompress *WdrlCompress, const TlzhFileStats &FileStats)>;
-using TlzhNewDiskEvent = std::function<void(TWdrlCompress *WdrlCompress, int DiskNumber, std::string &Path)>;
+using TlzhFileStatsEvent = std::function<void(TWdrlCompress* WdrlCompress, const TlzhFileStats& FileStats)>;
+using TlzhNewDiskEvent = std::function<void(TWdrlCompress* WdrlCompress, int DiskNumber, std::string& Path)>;
 
 // Fixed buffer sizes of the engine.
 constexpr size_t AddOutputBufferSize = 65536;
@@ -39,29 +39,29 @@ class TWdrlCompress : public fw_Classes::TComponent {
     FW_CLASS(TWdrlCompress, fw_Classes::TComponent)
 
 public:
-    explicit TWdrlCompress(fw_Classes::TComponent *AOwner);
+    explicit TWdrlCompress(fw_Classes::TComponent* AOwner);
     ~TWdrlCompress() override;
 
     void Compress(TlzhCommand Command, int UniqueID);
     void Extract();
-    void SplitToDisks(const std::string &DestDir, const std::string &FileName);
-    void CopyFile(const std::string &SourcePath, const std::string &DestPath);
+    void SplitToDisks(const std::string& DestDir, const std::string& FileName);
+    void CopyFile(const std::string& SourcePath, const std::string& DestPath);
 
     int FileCount();
-    void GetFileStats(int I, TlzhFileStats &Stats);
+    void GetFileStats(int I, TlzhFileStats& Stats);
     int IndexOfUniqueID(int UniqueID);
     void ReadArchiveInfo();
-    void OpenDiskFile(std::unique_ptr<fw_Streams::TFileStream> &Stream, int DiskNumber, uint16_t Mode,
-                      std::string &FileName);
+    void OpenDiskFile(std::unique_ptr<fw_Streams::TFileStream>& Stream, int DiskNumber, uint16_t Mode,
+                      std::string& FileName);
     // Called after a short write to a target.
     virtual void DiskFull();
 
-    const std::string &CompressedFile() const { return FCompressedFile; }
-    void SetCompressedFile(const std::string &Value);
-    fw_Classes::TStringList &FilesToProcess() { return FFilesToProcess; }
+    const std::string& CompressedFile() const { return FCompressedFile; }
+    void SetCompressedFile(const std::string& Value);
+    fw_Classes::TStringList& FilesToProcess() { return FFilesToProcess; }
     // Drops the blank entries of List (List itself is changed), then copies it.
-    void SetFilesToProcess(fw_Classes::TStrings &List);
-    const TFileHeaders &Headers() const { return FHeaders; }
+    void SetFilesToProcess(fw_Classes::TStrings& List);
+    const TFileHeaders& Headers() const { return FHeaders; }
 
     bool Abort = false;
     TCompressionLevel CompressionLevel = colMax;
@@ -85,23 +85,23 @@ public:
 
 protected:
     // Makes the disk files of a split set; a test may bound their capacity.
-    virtual std::unique_ptr<fw_Streams::TStream> CreateDiskFile(const std::string &Path);
+    virtual std::unique_ptr<fw_Streams::TStream> CreateDiskFile(const std::string& Path);
 
 private:
     enum class TMode { Idle, Adding, Extracting };
 
     void ReadIfUnread();
-    void FillStats(const TFileHeader &Header);
-    void Fire(const TlzhFileStatsEvent &Event) { Fire(Event, FStats); }
-    void Fire(const TlzhFileStatsEvent &Event, const TlzhFileStats &Stats);
+    void FillStats(const TFileHeader& Header);
+    void Fire(const TlzhFileStatsEvent& Event) { Fire(Event, FStats); }
+    void Fire(const TlzhFileStatsEvent& Event, const TlzhFileStats& Stats);
     template <class Body> void Guarded(Body Run);
-    void AddFile(fw_Streams::TStream &Archive, TFileHeader &Header, int Index, int UniqueID);
+    void AddFile(fw_Streams::TStream& Archive, TFileHeader& Header, int Index, int UniqueID);
     void AddStatus(bool HaveArchive, int64_t SourcePosition, int64_t CompressedSoFar);
-    void ExtractFile(int Index, const std::string &Entry);
+    void ExtractFile(int Index, const std::string& Entry);
     enum class TDecoded { Complete, Overflow, Inconsistent };
-    TDecoded Decode(const TFileHeader &Header, fw_Streams::TStream &Target);
-    bool CopyChunk(std::unique_ptr<fw_Streams::TStream> &Output, std::string &DestDir, const std::string &FileName,
-                   int64_t &Pos, int64_t Limit);
+    TDecoded Decode(const TFileHeader& Header, fw_Streams::TStream& Target);
+    bool CopyChunk(std::unique_ptr<fw_Streams::TStream>& Output, std::string& DestDir, const std::string& FileName,
+                   int64_t& Pos, int64_t Limit);
     std::string TargetPath() const;
 
     std::string FCompressedFile;

@@ -61,9 +61,9 @@ std::string FileTypeText(DWORD Type)
 
 std::string FileSubTypeText(DWORD Type, DWORD SubType)
 {
-    static const char *const Drivers[] = {"Printer", "Keyboard", "Language",    "Display", "Mouse",
+    static const char* const Drivers[] = {"Printer", "Keyboard", "Language",    "Display", "Mouse",
                                           "Network", "System",   "Installable", "Sound",   "Communications"};
-    static const char *const Fonts[] = {"Raster", "Vector", "TrueType"};
+    static const char* const Fonts[] = {"Raster", "Vector", "TrueType"};
     if (Type == 3)
         return SubType >= 1 && SubType <= 10 ? Drivers[SubType - 1] : "Unknown";
     if (Type == 4)
@@ -77,7 +77,7 @@ std::string FourParts(DWORD MS, DWORD LS)
 }
 
 // The i-th (0-based) "."-separated part of S, "" past the end.
-std::string Part(const std::string &S, size_t I)
+std::string Part(const std::string& S, size_t I)
 {
     size_t Start = 0;
     for (; I > 0; --I) {
@@ -94,8 +94,8 @@ std::string Part(const std::string &S, size_t I)
 struct THandle {
     HANDLE H = INVALID_HANDLE_VALUE;
     explicit THandle(HANDLE AH) : H(AH) {}
-    THandle(const THandle &) = delete;
-    THandle &operator=(const THandle &) = delete;
+    THandle(const THandle&) = delete;
+    THandle& operator=(const THandle&) = delete;
     ~THandle()
     {
         if (Valid())
@@ -104,20 +104,31 @@ struct THandle {
     bool Valid() const { return H != INVALID_HANDLE_VALUE; }
 };
 
-HANDLE OpenShared(const std::string &Path)
+HANDLE OpenShared(const std::string& Path)
 {
     return CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // The last-write time at the file system's 2-second grain, as archives keep it.
-bool LastWrite(HANDLE H, TDateTime &Date)
+bool LastWrite(HANDLE H, TDateTime& Date)
 {
     int Age = FileGetDate(H);
     if (Age == -1)
         return false;
     Date = FileDateToDateTime(Age);
     return true;
+}
+
+// Version resources live only in executable formats, all of which begin with
+// "MZ"; checking that first spares the version API's far costlier look.
+bool HasExecutableHeader(const std::string& Name)
+{
+    THandle File(OpenShared(Name));
+    char Magic[2] = {};
+    DWORD Got = 0;
+    return File.Valid() && ReadFile(File.H, Magic, 2, &Got, nullptr) && Got == 2 && Magic[0] == 'M' &&
+           Magic[1] == 'Z';
 }
 
 TCompareVersionResult CompareDates(TDateTime Source, TDateTime Target)
@@ -129,7 +140,7 @@ TCompareVersionResult CompareDates(TDateTime Source, TDateTime Target)
     return cvSame;
 }
 
-TCompareVersionResult VersionAnswer(const std::string &Version, const std::string &TargetPath)
+TCompareVersionResult VersionAnswer(const std::string& Version, const std::string& TargetPath)
 {
     switch (TVersionResource::CompareVersion(Version, FileVersionOf(TargetPath))) {
     case 0: return cvSame;
@@ -138,7 +149,7 @@ TCompareVersionResult VersionAnswer(const std::string &Version, const std::strin
     }
 }
 
-void Define(fw_Classes::TPropertyBuilder<TVersionInfo> &P)
+void Define(fw_Classes::TPropertyBuilder<TVersionInfo>& P)
 {
     P.String("Comment", &TVersionInfo::Comment, &TVersionInfo::Comment)
         .String("CompanyName", &TVersionInfo::CompanyName, &TVersionInfo::CompanyName)
@@ -157,7 +168,7 @@ void Define(fw_Classes::TPropertyBuilder<TVersionInfo> &P)
         .String("FileSubType", &TVersionInfo::FileSubType, &TVersionInfo::FileSubType);
 }
 
-void DefineResource(fw_Classes::TPropertyBuilder<TVersionResource> &P)
+void DefineResource(fw_Classes::TPropertyBuilder<TVersionResource>& P)
 {
     P.String("FileName", &TVersionResource::FileName, &TVersionResource::SetFileName)
         .Enum<TLanguage>("Language", LanguageInfo, &TVersionResource::Language, &TVersionResource::SetLanguage,
@@ -237,16 +248,16 @@ FW_DEFINE_CLASS(TVersionInfo, fw_Classes::TPersistent, nullptr, Define)
 
 void TVersionInfo::Clear()
 {
-    for (std::string *S : {&Comment, &CompanyName, &FileDescription, &FileVersion, &InternalName, &LegalCopyright,
+    for (std::string* S : {&Comment, &CompanyName, &FileDescription, &FileVersion, &InternalName, &LegalCopyright,
                            &LegalTradeMarks, &OriginalFileName, &PrivateBuild, &ProductName, &ProductVersion,
                            &SpecialBuild, &FileOS, &FileType, &FileSubType})
         S->clear();
     PrimaryLanguage = 0;
 }
 
-void TVersionInfo::Assign(fw_Classes::TPersistent *Source)
+void TVersionInfo::Assign(fw_Classes::TPersistent* Source)
 {
-    auto *Other = dynamic_cast<TVersionInfo *>(Source);
+    auto* Other = dynamic_cast<TVersionInfo*>(Source);
     if (!Other) {
         inherited::Assign(Source);
         return;
@@ -273,13 +284,13 @@ void TVersionInfo::Assign(fw_Classes::TPersistent *Source)
 
 FW_DEFINE_CLASS(TVersionResource, fw_Classes::TComponent, fw_Classes::CreateComponent<TVersionResource>, DefineResource)
 
-TVersionResource::TVersionResource(fw_Classes::TComponent *AOwner) : TComponent(AOwner)
+TVersionResource::TVersionResource(fw_Classes::TComponent* AOwner) : TComponent(AOwner)
 {
     FFileName = fw_SysUtils::ParamStr(0);
     Refresh();
 }
 
-void TVersionResource::SetFileName(const std::string &Value)
+void TVersionResource::SetFileName(const std::string& Value)
 {
     FFileName = Value;
     FFileNameStored = !fw_SysUtils::SameText(Value, fw_SysUtils::ParamStr(0));
@@ -301,6 +312,8 @@ void TVersionResource::SetCharacterSet(TCharacterSet Value)
 void TVersionResource::Refresh()
 {
     FVersionInfo.Clear();
+    if (!HasExecutableHeader(FFileName))
+        return;
     DWORD Dummy = 0;
     DWORD Size = GetFileVersionInfoSizeA(FFileName.c_str(), &Dummy);
     if (Size == 0)
@@ -309,14 +322,14 @@ void TVersionResource::Refresh()
     if (!GetFileVersionInfoA(FFileName.c_str(), 0, Size, Block.data()))
         return;
 
-    VS_FIXEDFILEINFO *Fixed = nullptr;
+    VS_FIXEDFILEINFO* Fixed = nullptr;
     UINT Len = 0;
-    if (!VerQueryValueA(Block.data(), "\\", reinterpret_cast<void **>(&Fixed), &Len) || !Fixed ||
+    if (!VerQueryValueA(Block.data(), "\\", reinterpret_cast<void**>(&Fixed), &Len) || !Fixed ||
         Len < sizeof(VS_FIXEDFILEINFO))
         return;
 
-    WORD *Translation = nullptr;
-    if (VerQueryValueA(Block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void **>(&Translation), &Len) &&
+    WORD* Translation = nullptr;
+    if (VerQueryValueA(Block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&Translation), &Len) &&
         Translation && Len == 4)
         FVersionInfo.PrimaryLanguage = Translation[0] & 0x03FF;
 
@@ -329,20 +342,20 @@ void TVersionResource::Refresh()
     const std::string Table =
         "\\StringFileInfo\\" + IntToHex(LanguageID(FLanguage), 4) + IntToHex(CodePage(FCharacterSet), 4) + "\\";
     // The fixed information's file version stands; the table's text is only for display elsewhere.
-    const std::pair<const char *, std::string *> Keys[] = {{"Comment", &FVersionInfo.Comment},
-                                                           {"CompanyName", &FVersionInfo.CompanyName},
-                                                           {"FileDescription", &FVersionInfo.FileDescription},
-                                                           {"InternalName", &FVersionInfo.InternalName},
-                                                           {"LegalCopyright", &FVersionInfo.LegalCopyright},
-                                                           {"LegalTradeMarks", &FVersionInfo.LegalTradeMarks},
-                                                           {"OriginalFileName", &FVersionInfo.OriginalFileName},
-                                                           {"PrivateBuild", &FVersionInfo.PrivateBuild},
-                                                           {"ProductName", &FVersionInfo.ProductName},
-                                                           {"ProductVersion", &FVersionInfo.ProductVersion},
-                                                           {"SpecialBuild", &FVersionInfo.SpecialBuild}};
-    for (const auto &[Key, Field] : Keys) {
-        char *Text = nullptr;
-        if (VerQueryValueA(Block.data(), (Table + Key).c_str(), reinterpret_cast<void **>(&Text), &Len) && Text) {
+    const std::pair<const char*, std::string*> Keys[] = {{"Comment", &FVersionInfo.Comment},
+                                                         {"CompanyName", &FVersionInfo.CompanyName},
+                                                         {"FileDescription", &FVersionInfo.FileDescription},
+                                                         {"InternalName", &FVersionInfo.InternalName},
+                                                         {"LegalCopyright", &FVersionInfo.LegalCopyright},
+                                                         {"LegalTradeMarks", &FVersionInfo.LegalTradeMarks},
+                                                         {"OriginalFileName", &FVersionInfo.OriginalFileName},
+                                                         {"PrivateBuild", &FVersionInfo.PrivateBuild},
+                                                         {"ProductName", &FVersionInfo.ProductName},
+                                                         {"ProductVersion", &FVersionInfo.ProductVersion},
+                                                         {"SpecialBuild", &FVersionInfo.SpecialBuild}};
+    for (const auto& [Key, Field] : Keys) {
+        char* Text = nullptr;
+        if (VerQueryValueA(Block.data(), (Table + Key).c_str(), reinterpret_cast<void**>(&Text), &Len) && Text) {
             // Len counts characters, possibly including the terminator.
             size_t N = 0;
             while (N < Len && Text[N] != '\0')
@@ -352,7 +365,7 @@ void TVersionResource::Refresh()
     }
 }
 
-int TVersionResource::CompareVersion(const std::string &A, const std::string &B)
+int TVersionResource::CompareVersion(const std::string& A, const std::string& B)
 {
     for (size_t I = 0;; ++I) {
         std::string PA = Part(A, I), PB = Part(B, I);
@@ -371,7 +384,7 @@ int TVersionResource::CompareVersion(const std::string &A, const std::string &B)
     }
 }
 
-TCompareVersionResult TVersionResource::IsFileNewer(const std::string &Version, const std::string &TargetPath,
+TCompareVersionResult TVersionResource::IsFileNewer(const std::string& Version, const std::string& TargetPath,
                                                     TOverwriteType Mode, TDateTime Date)
 {
     auto ByDate = [&]() {
@@ -395,7 +408,7 @@ TCompareVersionResult TVersionResource::IsFileNewer(const std::string &Version, 
     }
 }
 
-TCompareVersionResult TVersionResource::IsFileNewerByName(const std::string &SourcePath, const std::string &TargetPath,
+TCompareVersionResult TVersionResource::IsFileNewerByName(const std::string& SourcePath, const std::string& TargetPath,
                                                           TOverwriteType Mode)
 {
     auto ByDate = [&]() {
@@ -423,7 +436,7 @@ TCompareVersionResult TVersionResource::IsFileNewerByName(const std::string &Sou
     }
 }
 
-TVersionResource &VersionResource()
+TVersionResource& VersionResource()
 {
     // Made on first use rather than at start-up so that it never depends on
     // the order in which units start.
@@ -431,9 +444,9 @@ TVersionResource &VersionResource()
     return *Instance;
 }
 
-std::string FileVersionOf(const std::string &FileName)
+std::string FileVersionOf(const std::string& FileName)
 {
-    TVersionResource &R = VersionResource();
+    TVersionResource& R = VersionResource();
     R.SetFileName(FileName);
     return R.VersionInfo()->FileVersion;
 }

@@ -90,7 +90,7 @@ class TVersionInfo : public fw_Classes::TPersistent {
 
 public:
     void Clear();
-    void Assign(fw_Classes::TPersistent *Source) override;
+    void Assign(fw_Classes::TPersistent* Source) override;
 
     std::string Comment;
     std::string CompanyName;
@@ -114,26 +114,26 @@ class TVersionResource : public fw_Classes::TComponent {
     FW_CLASS(TVersionResource, fw_Classes::TComponent)
 
 public:
-    explicit TVersionResource(fw_Classes::TComponent *AOwner);
+    explicit TVersionResource(fw_Classes::TComponent* AOwner);
 
     bool FileNameStored() const { return FFileNameStored; }
-    const std::string &FileName() const { return FFileName; }
-    void SetFileName(const std::string &Value);
+    const std::string& FileName() const { return FFileName; }
+    void SetFileName(const std::string& Value);
     TLanguage Language() const { return FLanguage; }
     void SetLanguage(TLanguage Value);
     TCharacterSet CharacterSet() const { return FCharacterSet; }
     void SetCharacterSet(TCharacterSet Value);
-    TVersionInfo *VersionInfo() { return &FVersionInfo; }
+    TVersionInfo* VersionInfo() { return &FVersionInfo; }
 
     // Rereads the version resource of FileName; never raises.
     void Refresh();
 
     // 0 equal, 1 when A is newer, 2 when B is newer; a part that is not a
     // decimal number raises EConvertError.
-    static int CompareVersion(const std::string &A, const std::string &B);
-    static TCompareVersionResult IsFileNewer(const std::string &Version, const std::string &TargetPath,
+    static int CompareVersion(const std::string& A, const std::string& B);
+    static TCompareVersionResult IsFileNewer(const std::string& Version, const std::string& TargetPath,
                                              TOverwriteType Mode, fw_SysUtils::TDateTime Date);
-    static TCompareVersionResult IsFileNewerByName(const std::string &SourcePath, const std::string &TargetPath,
+    static TCompareVersionResult IsFileNewerByName(const std::string& SourcePath, const std::string& TargetPath,
                                                    TOverwriteType Mode);
 
 private:
@@ -145,10 +145,10 @@ private:
 };
 
 // The process-wide reader that the comparisons and the archive use.
-TVersionResource &VersionResource();
+TVersionResource& VersionResource();
 
 // The FileVersion of a file as the process-wide reader sees it ("" without
 // a version resource).
-std::string FileVersionOf(const std::string &FileName);
+std::string FileVersionOf(const std::string& FileName);
 
 } // namespace cmp_TVersion

@@ -24,13 +24,13 @@ public:
         CreateDirectoryA(FDir.c_str(), nullptr);
     }
     ~TScratch() { RemoveTree(FDir); }
-    TScratch(const TScratch &) = delete;
-    TScratch &operator=(const TScratch &) = delete;
+    TScratch(const TScratch&) = delete;
+    TScratch& operator=(const TScratch&) = delete;
 
-    const std::string &Dir() const { return FDir; }
-    std::string Path(const std::string &Name) const { return FDir + "\\" + Name; }
+    const std::string& Dir() const { return FDir; }
+    std::string Path(const std::string& Name) const { return FDir + "\\" + Name; }
 
-    static void RemoveTree(const std::string &Dir)
+    static void RemoveTree(const std::string& Dir)
     {
         WIN32_FIND_DATAA Data;
         HANDLE Find = FindFirstFileA((Dir + "\\*").c_str(), &Data);
@@ -56,29 +56,29 @@ private:
     std::string FDir;
 };
 
-inline std::vector<uint8_t> ReadAll(const std::string &Name)
+inline std::vector<uint8_t> ReadAll(const std::string& Name)
 {
     std::ifstream F(Name, std::ios::binary);
     return std::vector<uint8_t>((std::istreambuf_iterator<char>(F)), std::istreambuf_iterator<char>());
 }
 
-inline void WriteAll(const std::string &Name, const std::vector<uint8_t> &Bytes)
+inline void WriteAll(const std::string& Name, const std::vector<uint8_t>& Bytes)
 {
     std::ofstream F(Name, std::ios::binary | std::ios::trunc);
-    F.write(reinterpret_cast<const char *>(Bytes.data()), std::streamsize(Bytes.size()));
+    F.write(reinterpret_cast<const char*>(Bytes.data()), std::streamsize(Bytes.size()));
 }
 
 // Deterministic bytes of a given compressibility: Text mixes words, else noise.
 inline std::vector<uint8_t> Payload(size_t Size, uint32_t Seed, bool Text = true)
 {
-    static const char *const Words[] = {"Quorvane ", "Caldrevin ", "Teskor ", "Ombo ", "Pellunar ", "\r\n", "1.0.2.9 "};
+    static const char* const Words[] = {"Quorvane ", "Caldrevin ", "Teskor ", "Ombo ", "Pellunar ", "\r\n", "1.0.2.9 "};
     std::vector<uint8_t> B;
     B.reserve(Size);
     uint32_t X = Seed * 2654435761u + 1;
     while (B.size() < Size) {
         X = X * 1103515245u + 12345u;
         if (Text) {
-            for (const char *W = Words[(X >> 16) % 7]; *W && B.size() < Size; ++W)
+            for (const char* W = Words[(X >> 16) % 7]; *W && B.size() < Size; ++W)
                 B.push_back(uint8_t(*W));
         } else
             B.push_back(uint8_t(X >> 24));
@@ -86,7 +86,7 @@ inline std::vector<uint8_t> Payload(size_t Size, uint32_t Seed, bool Text = true
     return B;
 }
 
-inline void SetFileDate(const std::string &Name, int Year, int Month, int Day)
+inline void SetFileDate(const std::string& Name, int Year, int Month, int Day)
 {
     HANDLE H = CreateFileA(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     fw_SysUtils::FileSetDate(H, fw_SysUtils::DateTimeToFileDate(fw_SysUtils::EncodeDate(Year, Month, Day) +
@@ -94,7 +94,7 @@ inline void SetFileDate(const std::string &Name, int Year, int Month, int Day)
     CloseHandle(H);
 }
 
-inline std::string Fixture(const std::string &Name)
+inline std::string Fixture(const std::string& Name)
 {
     return std::string(FIXTURE_DIR) + "\\" + Name;
 }

@@ -16,30 +16,30 @@ using exceptions_Wendrel::EWdrlCompress;
 
 namespace {
 
-const char *const Corrupt =
+const char* const Corrupt =
     "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
 
-int32_t I32(const std::vector<uint8_t> &B, size_t At)
+int32_t I32(const std::vector<uint8_t>& B, size_t At)
 {
     int32_t V;
     std::memcpy(&V, &B[At], 4);
     return V;
 }
 
-void PutI32(std::vector<uint8_t> &B, size_t At, int32_t V)
+void PutI32(std::vector<uint8_t>& B, size_t At, int32_t V)
 {
     std::memcpy(&B[At], &V, 4);
 }
 
 // The message ReadTable gives for these bytes ("" when it reads them).
-std::string ReadMessage(const std::vector<uint8_t> &Bytes, int *Count = nullptr)
+std::string ReadMessage(const std::vector<uint8_t>& Bytes, int* Count = nullptr)
 {
     fw_Streams::TMemoryStream M;
     M.Write(Bytes.data(), Bytes.size());
     TFileHeaders H;
     try {
         H.ReadTable(M, 0);
-    } catch (const EWdrlCompress &E) {
+    } catch (const EWdrlCompress& E) {
         return E.Message();
     }
     if (Count)
@@ -47,7 +47,7 @@ std::string ReadMessage(const std::vector<uint8_t> &Bytes, int *Count = nullptr)
     return "";
 }
 
-std::vector<uint8_t> Record(const std::string &Name, int32_t Next)
+std::vector<uint8_t> Record(const std::string& Name, int32_t Next)
 {
     TFileHeader H;
     H.SetFileName(Name);
@@ -131,7 +131,7 @@ TEST(FileHeaders, NamesKeysAndLimits)
     try {
         H.FileHeaders(3);
         FAIL();
-    } catch (const EWdrlCompress &E) {
+    } catch (const EWdrlCompress& E) {
         EXPECT_EQ(E.Message(), "3 is an invalid TFileHeader index in TFileHeaders.GetFileHeaders");
     }
     auto Blank = std::make_unique<TFileHeader>();
@@ -139,7 +139,7 @@ TEST(FileHeaders, NamesKeysAndLimits)
     try {
         H.Add(std::move(Blank));
         FAIL();
-    } catch (const EWdrlCompress &E) {
+    } catch (const EWdrlCompress& E) {
         EXPECT_EQ(E.Message(), "Tried to add an invalid file header");
     }
     EXPECT_EQ(H.Count(), 3);
@@ -150,7 +150,7 @@ TEST(FileHeaders, NamesKeysAndLimits)
     try {
         Cut.LoadFromFile(Long);
         FAIL();
-    } catch (const EWdrlCompress &E) {
+    } catch (const EWdrlCompress& E) {
         EXPECT_EQ(E.Message(), "Cannot open the file " + Long.substr(0, 100));
     }
     EXPECT_EQ(Cut.FileName(), Long.substr(0, 100));
@@ -214,14 +214,14 @@ TEST(FileHeaders, DamagedTablesEndWithTheirMessages)
     try {
         C.ReadArchiveInfo();
         FAIL();
-    } catch (const EWdrlCompress &E) {
+    } catch (const EWdrlCompress& E) {
         EXPECT_EQ(E.Message(), Corrupt);
     }
     C.SetCompressedFile(S.Path("missing.1"));
     try {
         C.ReadArchiveInfo();
         FAIL();
-    } catch (const EWdrlCompress &E) {
+    } catch (const EWdrlCompress& E) {
         EXPECT_EQ(E.Message(), "Cannot open the compressed file " + S.Path("missing.1"));
     }
 }

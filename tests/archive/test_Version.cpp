@@ -13,14 +13,14 @@ namespace {
 
 struct TReader {
     TVersionResource R{nullptr};
-    TVersionInfo &Read(const std::string &Name)
+    TVersionInfo& Read(const std::string& Name)
     {
         R.SetFileName(Name);
         return *R.VersionInfo();
     }
 };
 
-std::string CopyTo(const TScratch &S, const std::string &FixtureName, const std::string &As)
+std::string CopyTo(const TScratch& S, const std::string& FixtureName, const std::string& As)
 {
     std::string Dest = S.Path(As);
     CopyFileA(Fixture(FixtureName).c_str(), Dest.c_str(), FALSE);
@@ -32,7 +32,7 @@ std::string CopyTo(const TScratch &S, const std::string &FixtureName, const std:
 TEST(Version, ReadsFixedInformationAndStringTable)
 {
     TReader T;
-    TVersionInfo &Driver = T.Read(Fixture("driver.dll"));
+    TVersionInfo& Driver = T.Read(Fixture("driver.dll"));
     EXPECT_EQ(Driver.FileType, "Device Driver");
     EXPECT_EQ(Driver.FileSubType, "Display");
     EXPECT_EQ(Driver.FileVersion, "1.2.3.4");
@@ -43,13 +43,13 @@ TEST(Version, ReadsFixedInformationAndStringTable)
     EXPECT_EQ(Driver.PrimaryLanguage, 0x0409 & 0x03FF);
     EXPECT_TRUE(T.R.FileNameStored());
 
-    TVersionInfo &Font = T.Read(Fixture("font.dll"));
+    TVersionInfo& Font = T.Read(Fixture("font.dll"));
     EXPECT_EQ(Font.FileType, "Font");
     EXPECT_EQ(Font.FileSubType, "TrueType");
 
     // The fixed information says 2.0.0.1, the string table 7.7.7.7.
     EXPECT_EQ(T.Read(Fixture("otherstring.dll")).FileVersion, "2.0.0.1");
-    TVersionInfo &SelfReg = T.Read(Fixture("selfreg.dll"));
+    TVersionInfo& SelfReg = T.Read(Fixture("selfreg.dll"));
     EXPECT_EQ(SelfReg.FileType, "Dynamic-Link Library");
     EXPECT_EQ(SelfReg.FileSubType, "");
     EXPECT_EQ(SelfReg.FileVersion, "1.0.0.7");
@@ -61,7 +61,7 @@ TEST(Version, ReadsFixedInformationAndStringTable)
     T.R.SetLanguage(lnUSEnglish);
     EXPECT_EQ(T.R.VersionInfo()->CompanyName, "Caldrevin");
 
-    TVersionInfo &Plain = T.Read(Fixture("plain.dll"));
+    TVersionInfo& Plain = T.Read(Fixture("plain.dll"));
     EXPECT_EQ(Plain.FileVersion, "");
     EXPECT_EQ(Plain.FileType, "");
     EXPECT_EQ(Plain.PrimaryLanguage, 0);
@@ -78,8 +78,8 @@ TEST(Version, ReadsModulesNobodyHereWrote)
     GetSystemDirectoryA(Sys, MAX_PATH);
     TReader T;
     int Read = 0;
-    for (const char *Name : {"kernel32.dll", "user32.dll", "version.dll", "comctl32.dll", "shell32.dll"}) {
-        TVersionInfo &V = T.Read(std::string(Sys) + "\\" + Name);
+    for (const char* Name : {"kernel32.dll", "user32.dll", "version.dll", "comctl32.dll", "shell32.dll"}) {
+        TVersionInfo& V = T.Read(std::string(Sys) + "\\" + Name);
         if (V.FileVersion.empty())
             continue;
         ++Read;
@@ -155,7 +155,7 @@ TEST(Version, IsFileNewerByName)
     try {
         TVersionResource::IsFileNewerByName(S.Path("gone.dll"), New, owDate);
         FAIL() << "no error";
-    } catch (const fw_Streams::EFOpenError &E) {
+    } catch (const fw_Streams::EFOpenError& E) {
         EXPECT_EQ(E.Message(), "Cannot open " + S.Path("gone.dll") + " in TVersionResource.IsFileNewerByName");
     }
     // The handles were closed: the files can be deleted.

@@ -16,29 +16,29 @@ using exceptions_Wendrel::EWdrlCompress;
 
 namespace {
 
-const char *const Corrupt =
+const char* const Corrupt =
     "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
 
-std::string MessageOf(const std::function<void()> &Run)
+std::string MessageOf(const std::function<void()>& Run)
 {
     try {
         Run();
-    } catch (const fw_SysUtils::Exception &E) {
+    } catch (const fw_SysUtils::Exception& E) {
         return E.Message();
     }
     return "";
 }
 
 // Adds the files to a new archive, each with its own level when given.
-void Build(TWdrlCompress &C, const std::string &Archive, const std::vector<std::string> &Files, int UniqueID = 0)
+void Build(TWdrlCompress& C, const std::string& Archive, const std::vector<std::string>& Files, int UniqueID = 0)
 {
     C.SetCompressedFile(Archive);
-    for (const auto &F : Files)
+    for (const auto& F : Files)
         C.FilesToProcess().Add(F);
     C.Compress(lzcOverwrite, UniqueID);
 }
 
-void ExtractOne(TWdrlCompress &C, const std::string &Key, const std::string &Dir)
+void ExtractOne(TWdrlCompress& C, const std::string& Key, const std::string& Dir)
 {
     C.ExtractDirectory = Dir;
     C.FilesToProcess().Add(Key);
@@ -48,11 +48,11 @@ void ExtractOne(TWdrlCompress &C, const std::string &Key, const std::string &Dir
 // A disk of fixed capacity: writes past it come up short, as on a full floppy.
 class TCappedStream : public fw_Streams::TFileStream {
 public:
-    TCappedStream(const std::string &Name, int64_t Capacity)
+    TCappedStream(const std::string& Name, int64_t Capacity)
         : TFileStream(Name, fw_Streams::fmCreate), FCapacity(Capacity)
     {
     }
-    size_t Write(const void *Buffer, size_t Count) override
+    size_t Write(const void* Buffer, size_t Count) override
     {
         int64_t Room = std::max<int64_t>(0, FCapacity - Position());
         return TFileStream::Write(Buffer, size_t(std::min<int64_t>(Room, int64_t(Count))));
@@ -68,7 +68,7 @@ public:
     int64_t Capacity = 0;
 
 protected:
-    std::unique_ptr<fw_Streams::TStream> CreateDiskFile(const std::string &Path) override
+    std::unique_ptr<fw_Streams::TStream> CreateDiskFile(const std::string& Path) override
     {
         return std::make_unique<TCappedStream>(Path, Capacity);
     }
@@ -110,7 +110,7 @@ TEST(WdrlCompress, RoundTripsPayloadsAtEveryLevel)
     EXPECT_EQ(Stats.TotalSize, 70000 + 1 + 300000 + 65536 * 3 + 4096);
     EXPECT_EQ(MessageOf([&] { C.GetFileStats(6, Stats); }), "Tried to access the 6th file. This file is not defined");
 
-    for (const auto &F : Files)
+    for (const auto& F : Files)
         C.FilesToProcess().Add(F);
     C.ExtractDirectory = S.Path("out");
     C.Extract();
@@ -155,9 +155,9 @@ TEST(WdrlCompress, StatusEventsOfAddingAndExtracting)
     TWdrlCompress C(nullptr);
     std::vector<TlzhFileStats> Seen;
     int Before = 0, After = 0;
-    C.OnStatus = [&](TWdrlCompress *, const TlzhFileStats &St) { Seen.push_back(St); };
-    C.OnBeforeAdding = [&](TWdrlCompress *, const TlzhFileStats &St) { ++Before; };
-    C.OnAfterAdding = [&](TWdrlCompress *, const TlzhFileStats &St) {
+    C.OnStatus = [&](TWdrlCompress*, const TlzhFileStats& St) { Seen.push_back(St); };
+    C.OnBeforeAdding = [&](TWdrlCompress*, const TlzhFileStats& St) { ++Before; };
+    C.OnAfterAdding = [&](TWdrlCompress*, const TlzhFileStats& St) {
         ++After;
         EXPECT_EQ(St.Header.NextHeader, St.Header.EndPos + 1);
     };
@@ -205,8 +205,8 @@ TEST(WdrlCompress, OverwriteRulesAgainstRealTargets)
     EXPECT_EQ(C.Headers().FileHeaders(0)->Version(), "1.2.3.4");
 
     int Replaced = 0, Statuses = 0;
-    C.OnReplace = [&](TWdrlCompress *, const TlzhFileStats &) { ++Replaced; };
-    C.OnStatus = [&](TWdrlCompress *, const TlzhFileStats &) { ++Statuses; };
+    C.OnReplace = [&](TWdrlCompress*, const TlzhFileStats&) { ++Replaced; };
+    C.OnStatus = [&](TWdrlCompress*, const TlzhFileStats&) { ++Statuses; };
     const std::string Out = S.Path("out");
     fw_SysUtils::ForceDirectories(Out);
 
@@ -241,11 +241,11 @@ TEST(WdrlCompress, OverwriteRulesAgainstRealTargets)
 
     // A handler may skip the file, or rename it; a folder part of the new name is dropped.
     C.Overwrite = cmp_TVersion::owAlways;
-    C.OnReplace = [&](TWdrlCompress *W, const TlzhFileStats &) { W->SkipFile = true; };
+    C.OnReplace = [&](TWdrlCompress* W, const TlzhFileStats&) { W->SkipFile = true; };
     ExtractOne(C, Text, Out);
     EXPECT_EQ(ReadAll(Out + "\\notes.txt"), std::vector<uint8_t>{2});
     C.OnReplace = nullptr;
-    C.OnBeforeExtracting = [&](TWdrlCompress *W, const TlzhFileStats &) { W->ExtractName = "sub\\dir\\renamed.txt"; };
+    C.OnBeforeExtracting = [&](TWdrlCompress* W, const TlzhFileStats&) { W->ExtractName = "sub\\dir\\renamed.txt"; };
     ExtractOne(C, Text, Out);
     EXPECT_EQ(ReadAll(Out + "\\renamed.txt"), ReadAll(Text));
     EXPECT_FALSE(fw_SysUtils::DirectoryExists(Out + "\\sub"));
@@ -280,7 +280,7 @@ TEST(WdrlCompress, SplitSetAndNewDisks)
     // Disk 1 holds the table and exactly the first file's data.
     C.Capacity = 5 + 3 * 172 + FirstCompressed;
     std::vector<int> Asked;
-    C.OnNewDisk = [&](TWdrlCompress *, int Disk, std::string &) { Asked.push_back(Disk); };
+    C.OnNewDisk = [&](TWdrlCompress*, int Disk, std::string&) { Asked.push_back(Disk); };
     fw_SysUtils::ForceDirectories(S.Path("set"));
     C.SplitToDisks(S.Path("set"), "files.1");
     EXPECT_EQ(fw_SysUtils::FileSizeByName(S.Path("set\\files.1")), C.Capacity);
@@ -320,7 +320,7 @@ TEST(WdrlCompress, SplitSetAndNewDisks)
               "Could not open the correct disk file 2");
     // ...a handler that never finds it is asked four times...
     int Calls = 0;
-    R.OnNewDisk = [&](TWdrlCompress *, int Disk, std::string &Path) {
+    R.OnNewDisk = [&](TWdrlCompress*, int Disk, std::string& Path) {
         ++Calls;
         EXPECT_EQ(Disk, 2);
     };
@@ -330,7 +330,7 @@ TEST(WdrlCompress, SplitSetAndNewDisks)
     EXPECT_EQ(Calls, 4);
     // ...and one that points at the right folder on the second try succeeds.
     Calls = 0;
-    R.OnNewDisk = [&](TWdrlCompress *, int, std::string &Path) {
+    R.OnNewDisk = [&](TWdrlCompress*, int, std::string& Path) {
         if (++Calls == 2)
             Path = S.Path("moved");
     };
@@ -363,7 +363,7 @@ TEST(WdrlCompress, DamagedRecordsEndWithTheirMessages)
         std::memcpy(&B[R + At], &V, 4);
         return B;
     };
-    auto Try = [&](const std::vector<uint8_t> &Bytes, const std::string &Name) {
+    auto Try = [&](const std::vector<uint8_t>& Bytes, const std::string& Name) {
         WriteAll(S.Path(Name), Bytes);
         TWdrlCompress E(nullptr);
         E.SetCompressedFile(S.Path(Name));
@@ -418,7 +418,7 @@ TEST(WdrlCompress, ExtractionStaysInsideExtractDirectory)
     const auto Good = ReadAll(S.Path("a.1"));
     fw_SysUtils::ForceDirectories(S.Path("box\\in"));
     int N = 0;
-    for (const std::string Name :
+    for (const std::string& Name :
          {std::string("..\\..\\escape1.txt"), S.Path("box\\escape2.txt"), std::string("C:escape3.txt"),
           std::string("../../escape4.txt"), std::string("in\\..\\..\\escape5.txt"), std::string("x.txt:stream")}) {
         auto B = Good;
@@ -461,8 +461,8 @@ TEST(WdrlCompress, AbortsLeaveQuietly)
     TWdrlCompress C(nullptr);
     Build(C, S.Path("a.1"), {S.Path("big.txt")});
     int Aborted = 0, Statuses = 0;
-    C.OnAborted = [&](fw_Classes::TObject *) { ++Aborted; };
-    C.OnStatus = [&](TWdrlCompress *W, const TlzhFileStats &St) {
+    C.OnAborted = [&](fw_Classes::TObject*) { ++Aborted; };
+    C.OnStatus = [&](TWdrlCompress* W, const TlzhFileStats& St) {
         if (++Statuses == 3)
             W->Abort = true;
     };
@@ -480,7 +480,7 @@ TEST(WdrlCompress, AbortsLeaveQuietly)
 
     // A silent abort from a handler ends Compress without a message.
     C.OnStatus = nullptr;
-    C.OnBeforeAdding = [](TWdrlCompress *, const TlzhFileStats &) { throw fw_SysUtils::EAbort("skip"); };
+    C.OnBeforeAdding = [](TWdrlCompress*, const TlzhFileStats&) { throw fw_SysUtils::EAbort("skip"); };
     C.SetCompressedFile(S.Path("b.1"));
     C.FilesToProcess().Add(S.Path("big.txt"));
     EXPECT_NO_THROW(C.Compress(lzcOverwrite, 0));
@@ -495,7 +495,7 @@ TEST(WdrlCompress, CopyFileUnderTheRules)
     archive_test::SetFileDate(S.Path("src.txt"), 2012, 5, 6);
     TWdrlCompress C(nullptr);
     std::vector<TlzhFileStats> Seen;
-    C.OnStatus = [&](TWdrlCompress *, const TlzhFileStats &St) { Seen.push_back(St); };
+    C.OnStatus = [&](TWdrlCompress*, const TlzhFileStats& St) { Seen.push_back(St); };
     C.CopyFile(S.Path("src.txt"), S.Path("dst.txt"));
     EXPECT_EQ(ReadAll(S.Path("dst.txt")), Data);
     EXPECT_EQ(fw_SysUtils::FileAge(S.Path("dst.txt")), fw_SysUtils::FileAge(S.Path("src.txt")));
@@ -528,7 +528,7 @@ TEST(WdrlCompress, RealShortWriteGoesThroughDiskFull)
         GTEST_SKIP() << "run by disk_full.sh";
     struct TFolder {
         std::string D;
-        std::string Path(const std::string &Name) const { return D + "\\" + Name; }
+        std::string Path(const std::string& Name) const { return D + "\\" + Name; }
     } S{Dir};
     TWdrlCompress C(nullptr);
     Build(C, S.Path("a.1"), {S.Path("big.txt")});
@@ -537,7 +537,7 @@ TEST(WdrlCompress, RealShortWriteGoesThroughDiskFull)
     EXPECT_EQ(fw_SysUtils::FileSizeByName(S.Path("out\\big.txt")), 4 * 1024 * 1024);
 
     int Full = 0;
-    C.OnFullDisk = [&](fw_Classes::TObject *) { ++Full; };
+    C.OnFullDisk = [&](fw_Classes::TObject*) { ++Full; };
     EXPECT_EQ(MessageOf([&] { ExtractOne(C, S.Path("big.txt"), S.Path("out2")); }),
               "The decompressed file's size does not match with the actual size of the file.  The file is " +
                   S.Path("big.txt"));
@@ -567,7 +567,7 @@ TEST(WdrlCompress, WritesArchivesForAnOutsideReader)
         C.Compress(lzcOnlyAdd, int(I));
     }
     C.Capacity = 150000;
-    C.OnNewDisk = [](TWdrlCompress *, int, std::string &) {};
+    C.OnNewDisk = [](TWdrlCompress*, int, std::string&) {};
     fw_SysUtils::ForceDirectories(D + "\\set");
     C.SplitToDisks(D + "\\set", "files.1");
 }
