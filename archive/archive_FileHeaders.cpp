@@ -74,6 +74,7 @@ void TFileHeader::LoadFromFile(const std::string& Entry)
     SetFileName(BeforeSemicolon(Entry));
     const std::string Name = FileName();
     int64_t Size;
+    bool Executable;
     {
         std::unique_ptr<fw_Streams::TFileStream> Stream;
         try {
@@ -85,12 +86,15 @@ void TFileHeader::LoadFromFile(const std::string& Entry)
         int Age = fw_SysUtils::FileGetDate(Stream->Handle());
         Record.Date = Age == -1 ? 0 : fw_SysUtils::FileDateToDateTime(Age);
         Size = Stream->Size();
+        char Magic[2] = {};
+        Executable = Stream->Read(Magic, 2) == 2 && Magic[0] == 'M' && Magic[1] == 'Z';
     }
     // Files of 2 GB or more are outside the format.
     if (Size > INT32_MAX)
         throw EWdrlCompress("Cannot open the file %s", {Name});
     Record.Size = int32_t(Size);
-    SetVersion(cmp_TVersion::FileVersionOf(Name));
+    // Only executables carry version resources; other files skip the version API.
+    SetVersion(Executable ? cmp_TVersion::FileVersionOf(Name) : std::string());
     Loaded = false;
 }
 
