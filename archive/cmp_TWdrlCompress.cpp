@@ -111,6 +111,23 @@ bool IsDotsOnly(const std::string& Name)
     return std::all_of(Name.begin(), Name.end(), [](char C) { return C == '.' || C == ' '; });
 }
 
+// A stream over a handle it owns.
+class TOwnedHandleStream : public fw_Streams::THandleStream {
+public:
+    explicit TOwnedHandleStream(HANDLE H) : THandleStream(H) {}
+    ~TOwnedHandleStream() override { CloseHandle(FHandle); }
+};
+
+// The target as a new file, or nullptr when it exists or cannot be made so.
+std::unique_ptr<TStream> CreateNewFile(const std::string& Name)
+{
+    HANDLE H =
+        CreateFileA(Name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (H == INVALID_HANDLE_VALUE)
+        return nullptr;
+    return std::make_unique<TOwnedHandleStream>(H);
+}
+
 std::string WithBackslash(const std::string& Dir)
 {
     return Dir.empty() || Dir.back() == '\\' ? Dir : Dir + "\\";
@@ -472,34 +489,60 @@ void TWdrlCompress::ExtractFile(int, const std::string& Entry)
     ExtractName = FileNamePart(ExtractName);
     std::string Target = TargetPath();
 
-    bool Replace = true;
-    if (FileExists(Target)) {
-        switch (cmp_TVersion::TVersionResource::IsFileNewer(Header.Version(), Target, Overwrite, Header.Record.Date)) {
-        case cmp_TVersion::cvUnknown: throw EWdrlCompress("Error comparing file versions in TWdrlCompress");
-        case cmp_TVersion::cvSame:
-        case cmp_TVersion::cvKeep: Replace = false; break;
-        default: break;
+    // Creating the target only when it is new answers "does it exist" in the
+    // same look; under Wine every look for a missing name reads the whole
+    // folder, which for thousands of files costs more than the data.
+    std::unique_ptr<TStream> Output;
+    if (!SkipFile && !fw_SysUtils::Trim(ExtractDirectory).empty())
+        Output = CreateNewFile(Target);
+    struct TDropNew {
+        std::unique_ptr<TStream>& Output;
+        const std::string Target;
+        bool Keep = false;
+        ~TDropNew()
+        {
+            // A failure before decoding leaves no trace of the new, empty target.
+            if (Output && !Keep) {
+                Output.reset();
+                DeleteFileA(Target.c_str());
+            }
         }
-        if (Replace) {
-            Fire(OnReplace);
-            ExtractName = FileNamePart(ExtractName);
-            Target = TargetPath();
+    } DropNew{Output, Target};
+
+    if (!Output) {
+        bool Replace = true;
+        if (FileExists(Target)) {
+            switch (
+                cmp_TVersion::TVersionResource::IsFileNewer(Header.Version(), Target, Overwrite, Header.Record.Date)) {
+            case cmp_TVersion::cvUnknown: throw EWdrlCompress("Error comparing file versions in TWdrlCompress");
+            case cmp_TVersion::cvSame:
+            case cmp_TVersion::cvKeep: Replace = false; break;
+            default: break;
+            }
+            if (Replace) {
+                Fire(OnReplace);
+                ExtractName = FileNamePart(ExtractName);
+                Target = TargetPath();
+            }
         }
-    }
-    if (SkipFile)
-        Replace = false;
-    if (!Replace) {
-        FStats.Finished = 1;
-        Fire(OnStatus);
-        return;
+        if (SkipFile)
+            Replace = false;
+        if (!Replace) {
+            FStats.Finished = 1;
+            Fire(OnStatus);
+            return;
+        }
     }
 
     if (!FArchive || FHeaders.MultiDisk != 0)
         OpenDiskFile(FArchive, Header.Record.FirstDisk ? Header.Record.FirstDisk : 1,
                      fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone, FCompressedFile);
     FCurrentDisk = Header.Record.FirstDisk;
-    fw_SysUtils::ForceDirectories(ExtractFileDir(Target));
-    auto Output = OpenFile(Target, fw_Streams::fmCreate, "Cannot create the file %s");
+    if (!Output) {
+        fw_SysUtils::ForceDirectories(ExtractFileDir(Target));
+        Output = OpenFile(Target, fw_Streams::fmCreate, "Cannot create the file %s");
+    }
+    DropNew.Keep = true;
     FArchive->Seek(int64_t(Offset) + Header.Record.DataStart, TSeekOrigin::soBeginning);
     const TDecoded Decoded = Decode(Header, *Output);
     FStats.Finished = 1;
@@ -512,7 +555,8 @@ void TWdrlCompress::ExtractFile(int, const std::string& Entry)
             {Header.FileName()});
     if (Decoded == TDecoded::Inconsistent)
         throw EWdrlCompress(CorruptArchive);
-    if (fw_SysUtils::FileSetDate(Output->Handle(), fw_SysUtils::DateTimeToFileDate(Header.Record.Date)) != 0)
+    if (fw_SysUtils::FileSetDate(static_cast<fw_Streams::THandleStream&>(*Output).Handle(),
+                                 fw_SysUtils::DateTimeToFileDate(Header.Record.Date)) != 0)
         throw EWdrlCompress("Cannot set the date of the file just extracted.");
 }
 
