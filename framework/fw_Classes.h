@@ -94,7 +94,10 @@ struct TPropInfo {
     TTypeKind Kind = TTypeKind::tkInteger;
     const TEnumInfo* EnumType = nullptr; // tkEnumeration, tkSet
     const TIdentMap* Idents = nullptr;   // tkInteger
-    TClass ClassType = nullptr;          // tkReference, tkObject
+    // tkReference, tkObject: the class, asked for when needed (a class may
+    // refer to itself while its own information is being made).
+    TClass (*ClassOf)() = nullptr;
+    TClass ClassType() const { return ClassOf ? ClassOf() : nullptr; }
     std::optional<int64_t> Default;      // ordinal kinds: the value not stored
 
     std::function<int64_t(TObject*)> GetOrd;
@@ -200,7 +203,7 @@ public:
     TPropertyBuilder& Reference(const char* Name, G Get, S Set)
     {
         TPropInfo& P = Add(Name, TTypeKind::tkReference);
-        P.ClassType = &T::StaticClass();
+        P.ClassOf = [] { return &T::StaticClass(); };
         P.GetObj = [Get](TObject* O) -> TObject* { return std::invoke(Get, Self(O)); };
         P.SetObj = Setter<S, TObject*>(Set, [](TObject* V) { return static_cast<T*>(V); });
         return *this;
@@ -211,7 +214,7 @@ public:
     TPropertyBuilder& Object(const char* Name, G Get)
     {
         TPropInfo& P = Add(Name, TTypeKind::tkObject);
-        P.ClassType = &T::StaticClass();
+        P.ClassOf = [] { return &T::StaticClass(); };
         P.GetObj = [Get](TObject* O) -> TObject* { return std::invoke(Get, Self(O)); };
         return *this;
     }
@@ -220,7 +223,7 @@ public:
     {
         TPropInfo& P = Add(Name, TTypeKind::tkStrings);
         P.GetLines = [Get](TObject* O) { return std::invoke(Get, Self(O)); };
-        P.SetLines = [Set](TObject* O, const std::vector<std::string>& V) { std::invoke(Set, Self(O), V); };
+        P.SetLines = Setter<S, const std::vector<std::string>&>(Set, [](const std::vector<std::string>& V) { return V; });
         return *this;
     }
     template <class G, class S>
@@ -228,7 +231,7 @@ public:
     {
         TPropInfo& P = Add(Name, TTypeKind::tkBinary);
         P.GetBytes = [Get](TObject* O) { return std::invoke(Get, Self(O)); };
-        P.SetBytes = [Set](TObject* O, const std::vector<uint8_t>& V) { std::invoke(Set, Self(O), V); };
+        P.SetBytes = Setter<S, const std::vector<uint8_t>&>(Set, [](const std::vector<uint8_t>& V) { return V; });
         return *this;
     }
 

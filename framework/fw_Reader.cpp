@@ -506,9 +506,9 @@ private:
             if (!Found)
                 throw EParserError(Format("Line %d: Component %s, the value of %s, was not found",
                                           {F.Line, F.Name, F.Prop->Name}));
-            if (!Found->InheritsFrom(F.Prop->ClassType))
+            if (!Found->InheritsFrom(F.Prop->ClassType()))
                 throw EParserError(Format("Line %d: %s is a %s, not a %s as %s needs",
-                                          {F.Line, F.Name, Found->ClassName(), F.Prop->ClassType->ClassName,
+                                          {F.Line, F.Name, Found->ClassName(), F.Prop->ClassType()->ClassName,
                                            F.Prop->Name}));
             F.Prop->SetObj(F.Instance, Found);
         }
