@@ -98,7 +98,7 @@ struct TPropInfo {
     // refer to itself while its own information is being made).
     TClass (*ClassOf)() = nullptr;
     TClass ClassType() const { return ClassOf ? ClassOf() : nullptr; }
-    std::optional<int64_t> Default;      // ordinal kinds: the value not stored
+    std::optional<int64_t> Default; // ordinal kinds: the value not stored
 
     std::function<int64_t(TObject*)> GetOrd;
     std::function<void(TObject*, int64_t)> SetOrd;
@@ -223,7 +223,8 @@ public:
     {
         TPropInfo& P = Add(Name, TTypeKind::tkStrings);
         P.GetLines = [Get](TObject* O) { return std::invoke(Get, Self(O)); };
-        P.SetLines = Setter<S, const std::vector<std::string>&>(Set, [](const std::vector<std::string>& V) { return V; });
+        P.SetLines =
+            Setter<S, const std::vector<std::string>&>(Set, [](const std::vector<std::string>& V) { return V; });
         return *this;
     }
     template <class G, class S>
@@ -288,21 +289,21 @@ TComponent* CreateComponent(TComponent* Owner)
 }
 
 // Declares the run-time class of a class (inside its body).
-#define FW_CLASS(ThisClass, ParentClass)                                                                              \
-public:                                                                                                               \
-    using inherited = ParentClass;                                                                                    \
-    static const fw_Classes::TClassInfo& StaticClass();                                                               \
+#define FW_CLASS(ThisClass, ParentClass)                                                                               \
+public:                                                                                                                \
+    using inherited = ParentClass;                                                                                     \
+    static const fw_Classes::TClassInfo& StaticClass();                                                                \
     fw_Classes::TClass ClassType() const override { return &StaticClass(); }
 
 // Defines it (in a source file). Create is fw_Classes::CreateComponent<C> for
 // components the project may create, or nullptr; Define fills the property
 // table (or is nullptr).
-#define FW_DEFINE_CLASS(ThisClass, ParentClass, Create, Define)                                                       \
-    const fw_Classes::TClassInfo& ThisClass::StaticClass()                                                            \
-    {                                                                                                                 \
-        static const fw_Classes::TClassInfo Info =                                                                    \
-            fw_Classes::MakeClassInfo<ThisClass>(#ThisClass, &ParentClass::StaticClass(), Create, Define);           \
-        return Info;                                                                                                  \
+#define FW_DEFINE_CLASS(ThisClass, ParentClass, Create, Define)                                                        \
+    const fw_Classes::TClassInfo& ThisClass::StaticClass()                                                             \
+    {                                                                                                                  \
+        static const fw_Classes::TClassInfo Info =                                                                     \
+            fw_Classes::MakeClassInfo<ThisClass>(#ThisClass, &ParentClass::StaticClass(), Create, Define);             \
+        return Info;                                                                                                   \
     }
 
 // The classes the project reader may create, by name.

@@ -358,12 +358,11 @@ void TWinControl::CreateWnd()
     TCreateParams P;
     CreateParams(P);
     if (P.Style & WS_CHILD && !P.WndParent)
-        throw fw_SysUtils::EInvalidOperation(
-            fw_SysUtils::Format("Control '%s' has no parent window", {Name()}));
+        throw fw_SysUtils::EInvalidOperation(fw_SysUtils::Format("Control '%s' has no parent window", {Name()}));
     RegisterWindowClass();
     bool Own = P.WinClassName.empty();
-    HWND H = CreateWindowExA(P.ExStyle, Own ? WindowClassName : P.WinClassName.c_str(), P.Caption.c_str(), P.Style,
-                             P.X, P.Y, P.Width, P.Height, P.WndParent, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND H = CreateWindowExA(P.ExStyle, Own ? WindowClassName : P.WinClassName.c_str(), P.Caption.c_str(), P.Style, P.X,
+                             P.Y, P.Width, P.Height, P.WndParent, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!H)
         fw_SysUtils::RaiseLastOSError();
     FHandle = H;
@@ -386,8 +385,6 @@ void TWinControl::CreateWnd()
             W->HandleNeeded();
     Realign();
 }
-
-
 
 LRESULT CALLBACK TWinControl::StdWndProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L)
 {

@@ -47,10 +47,7 @@ const fw_Classes::TIdentMap CharsetIdents{{
 
 const fw_Classes::TEnumInfo TFontStyleInfo{"TFontStyle", {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"}};
 
-COLORREF ColorToRGB(TColor Color)
-{
-    return Color < 0 ? GetSysColor(Color & 0xFF) : COLORREF(Color);
-}
+COLORREF ColorToRGB(TColor Color) { return Color < 0 ? GetSysColor(Color & 0xFF) : COLORREF(Color); }
 
 // ---- TFont -------------------------------------------------------------------
 
@@ -180,8 +177,7 @@ void TBitmap::Assign(fw_Classes::TPersistent* Source)
 
 const BITMAPINFOHEADER* TBitmap::Info() const
 {
-    return FData.empty() ? nullptr
-                         : reinterpret_cast<const BITMAPINFOHEADER*>(FData.data() + sizeof(BITMAPFILEHEADER));
+    return FData.empty() ? nullptr : reinterpret_cast<const BITMAPINFOHEADER*>(FData.data() + sizeof(BITMAPFILEHEADER));
 }
 
 int TBitmap::Width() const { return Info() ? Info()->biWidth : 0; }

@@ -24,10 +24,10 @@ public:
     explicit TLexer(std::string_view Text) : FText(Text) { Next(); }
 
     TToken Kind = TToken::Eof;
-    std::string Text;  // identifier, decoded string or symbol
+    std::string Text; // identifier, decoded string or symbol
     int64_t Int = 0;
     double Real = 0;
-    int Line = 1;      // of the current token
+    int Line = 1; // of the current token
 
     [[noreturn]] void Error(const std::string& Msg) const { throw EParserError(Format("Line %d: %s", {Line, Msg})); }
 
@@ -80,8 +80,9 @@ public:
             Text = std::string(FText.substr(B, FPos - B));
         } else if (C == '\'' || C == '#') {
             ReadString();
-        } else if (IsDigit(C) || C == '$' || ((C == '-' || C == '+') && FPos + 1 < FText.size() &&
-                                              (IsDigit(FText[FPos + 1]) || FText[FPos + 1] == '$'))) {
+        } else if (IsDigit(C) || C == '$' ||
+                   ((C == '-' || C == '+') && FPos + 1 < FText.size() &&
+                    (IsDigit(FText[FPos + 1]) || FText[FPos + 1] == '$'))) {
             ReadNumber();
         } else {
             Kind = TToken::Symbol;
@@ -183,10 +184,9 @@ private:
             return;
         }
         bool IsReal = false;
-        while (FPos < FText.size() && (IsDigit(FText[FPos]) || FText[FPos] == '.' || FText[FPos] == 'e' ||
-                                       FText[FPos] == 'E' ||
-                                       ((FText[FPos] == '-' || FText[FPos] == '+') &&
-                                        (FText[FPos - 1] == 'e' || FText[FPos - 1] == 'E')))) {
+        while (FPos < FText.size() &&
+               (IsDigit(FText[FPos]) || FText[FPos] == '.' || FText[FPos] == 'e' || FText[FPos] == 'E' ||
+                ((FText[FPos] == '-' || FText[FPos] == '+') && (FText[FPos - 1] == 'e' || FText[FPos - 1] == 'E')))) {
             if (!IsDigit(FText[FPos]))
                 IsReal = true;
             ++FPos;
@@ -252,7 +252,8 @@ private:
         int Line = FLex.Line;
         std::string ClassName = FLex.ExpectIdent("Class name");
         if (!SameText(ClassName, FRoot->ClassName()))
-            throw EParserError(Format("Line %d: The project's root is a %s, not a %s", {Line, FRoot->ClassName(), ClassName}));
+            throw EParserError(
+                Format("Line %d: The project's root is a %s, not a %s", {Line, FRoot->ClassName(), ClassName}));
         FRoot->SetLoading(true);
         if (FRoot->Name() != Name)
             SetNameAt(FRoot, Name, Line);
@@ -504,12 +505,12 @@ private:
         for (const TFixup& F : FFixups) {
             TComponent* Found = SameText(FRoot->Name(), F.Name) ? FRoot : FRoot->FindComponent(F.Name);
             if (!Found)
-                throw EParserError(Format("Line %d: Component %s, the value of %s, was not found",
-                                          {F.Line, F.Name, F.Prop->Name}));
+                throw EParserError(
+                    Format("Line %d: Component %s, the value of %s, was not found", {F.Line, F.Name, F.Prop->Name}));
             if (!Found->InheritsFrom(F.Prop->ClassType()))
-                throw EParserError(Format("Line %d: %s is a %s, not a %s as %s needs",
-                                          {F.Line, F.Name, Found->ClassName(), F.Prop->ClassType()->ClassName,
-                                           F.Prop->Name}));
+                throw EParserError(
+                    Format("Line %d: %s is a %s, not a %s as %s needs",
+                           {F.Line, F.Name, Found->ClassName(), F.Prop->ClassType()->ClassName, F.Prop->Name}));
             F.Prop->SetObj(F.Instance, Found);
         }
     }

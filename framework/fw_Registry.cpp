@@ -78,8 +78,8 @@ bool TRegistry::CreateKey(const std::string& Key)
     bool Relative = IsRelative(Key);
     std::string S = StripLeading(Key);
     HKEY Result = nullptr;
-    if (RegCreateKeyExA(GetBaseKey(Relative), S.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        nullptr, &Result, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(GetBaseKey(Relative), S.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                        &Result, nullptr) != ERROR_SUCCESS)
         return false;
     RegCloseKey(Result);
     return true;
@@ -176,8 +176,7 @@ void TRegistry::PutData(const std::string& Name, const void* Buffer, DWORD Size,
 
 DWORD TRegistry::GetData(const std::string& Name, void* Buffer, DWORD Size, DWORD& Type)
 {
-    if (RegQueryValueExA(FCurrentKey, Name.c_str(), nullptr, &Type, static_cast<BYTE*>(Buffer), &Size) !=
-        ERROR_SUCCESS)
+    if (RegQueryValueExA(FCurrentKey, Name.c_str(), nullptr, &Type, static_cast<BYTE*>(Buffer), &Size) != ERROR_SUCCESS)
         throw ERegistryException(Format("Failed to get data for '%s'", {Name}));
     return Size;
 }

@@ -85,7 +85,7 @@ int64_t THandleStream::Seek(int64_t Offset, TSeekOrigin Origin)
     Dist.QuadPart = Offset;
     DWORD Method = Origin == TSeekOrigin::soBeginning ? FILE_BEGIN
                    : Origin == TSeekOrigin::soCurrent ? FILE_CURRENT
-                                                       : FILE_END;
+                                                      : FILE_END;
     if (!SetFilePointerEx(FHandle, Dist, &Result, Method))
         return -1;
     return Result.QuadPart;
@@ -122,8 +122,8 @@ static HANDLE OpenHandle(const std::string& FileName, uint16_t Mode)
     static const DWORD Access[] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
     if ((Mode & 3) > 2)
         return INVALID_HANDLE_VALUE;
-    return CreateFileA(FileName.c_str(), Access[Mode & 3], ShareOf(Mode), nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileA(FileName.c_str(), Access[Mode & 3], ShareOf(Mode), nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
 }
 
 TFileStream::TFileStream(const std::string& AFileName, uint16_t Mode)
@@ -168,7 +168,7 @@ int64_t TMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin)
 {
     int64_t Base = Origin == TSeekOrigin::soBeginning ? 0
                    : Origin == TSeekOrigin::soCurrent ? int64_t(FPos)
-                                                       : int64_t(FData.size());
+                                                      : int64_t(FData.size());
     FPos = size_t(std::max<int64_t>(0, Base + Offset));
     return int64_t(FPos);
 }
@@ -234,7 +234,7 @@ int64_t TResourceStream::Seek(int64_t Offset, TSeekOrigin Origin)
 {
     int64_t Base = Origin == TSeekOrigin::soBeginning ? 0
                    : Origin == TSeekOrigin::soCurrent ? int64_t(FPos)
-                                                       : int64_t(FSize);
+                                                      : int64_t(FSize);
     FPos = size_t(std::max<int64_t>(0, Base + Offset));
     return int64_t(FPos);
 }

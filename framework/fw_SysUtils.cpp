@@ -574,8 +574,8 @@ int FileAge(const std::string& FileName)
     FILETIME Local;
     WORD Date, Time;
     if (!GetFileAttributesExA(FileName.c_str(), GetFileExInfoStandard, &Data) ||
-        (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        !FileTimeToLocalFileTime(&Data.ftLastWriteTime, &Local) || !FileTimeToDosDateTime(&Local, &Date, &Time))
+        (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !FileTimeToLocalFileTime(&Data.ftLastWriteTime, &Local) ||
+        !FileTimeToDosDateTime(&Local, &Date, &Time))
         return -1;
     return int(unsigned(Date) << 16 | Time);
 }

@@ -57,12 +57,12 @@ private:
     std::string FMessage;
 };
 
-#define FW_EXCEPTION(Name, Parent)      \
-    class Name : public Parent {        \
-        using TInherited = Parent;      \
-                                        \
-    public:                             \
-        using TInherited::TInherited;   \
+#define FW_EXCEPTION(Name, Parent)                                                                                     \
+    class Name : public Parent {                                                                                       \
+        using TInherited = Parent;                                                                                     \
+                                                                                                                       \
+    public:                                                                                                            \
+        using TInherited::TInherited;                                                                                  \
     }
 
 // The silent abort: the application's exception display ignores it.
@@ -149,9 +149,9 @@ bool RemoveDir(const std::string& Dir);
 bool ForceDirectories(std::string Dir);
 bool DeleteFile(const std::string& FileName);
 bool RenameFile(const std::string& OldName, const std::string& NewName);
-int64_t FileSizeByName(const std::string& FileName); // -1 when missing
-std::string ExtractFilePath(std::string_view FileName);  // with trailing "\"
-std::string ExtractFileDir(std::string_view FileName);   // without
+int64_t FileSizeByName(const std::string& FileName);    // -1 when missing
+std::string ExtractFilePath(std::string_view FileName); // with trailing "\"
+std::string ExtractFileDir(std::string_view FileName);  // without
 std::string ExtractFileName(std::string_view FileName);
 std::string ExtractFileExt(std::string_view FileName);
 std::string ExtractFileDrive(std::string_view FileName);

@@ -18,8 +18,7 @@ int WindowsVersion()
     case VER_PLATFORM_WIN32_WINDOWS:
         return 1;
     case VER_PLATFORM_WIN32_NT:
-        return fw_SysUtils::Format("%d.%d", {Info.dwMajorVersion, Info.dwMinorVersion}).find("3.5") ==
-                       std::string::npos
+        return fw_SysUtils::Format("%d.%d", {Info.dwMajorVersion, Info.dwMinorVersion}).find("3.5") == std::string::npos
                    ? 2
                    : 3;
     default:

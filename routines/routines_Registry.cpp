@@ -12,8 +12,8 @@ namespace {
 constexpr REGSAM KeyReadWrite = KEY_READ | KEY_WRITE; // 0x2001F
 const char* const RunOnceKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
-const HKEY RootHandles[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG,  HKEY_CURRENT_USER,
-                            HKEY_DYN_DATA,     HKEY_LOCAL_MACHINE, HKEY_USERS};
+const HKEY RootHandles[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG, HKEY_CURRENT_USER,
+                            HKEY_DYN_DATA,     HKEY_LOCAL_MACHINE,  HKEY_USERS};
 
 bool IsRelative(const std::string& Key) { return Key.empty() || Key[0] != '\\'; }
 
@@ -58,8 +58,7 @@ bool TWdrlRegistry::KeyExists(const std::string& Key)
 {
     bool Relative = IsRelative(Key);
     HKEY K = nullptr;
-    if (RegOpenKeyExA(GetBaseKey(Relative), (Relative ? Key : Key.substr(1)).c_str(), 0, KEY_READ, &K) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExA(GetBaseKey(Relative), (Relative ? Key : Key.substr(1)).c_str(), 0, KEY_READ, &K) != ERROR_SUCCESS)
         return false;
     RegCloseKey(K);
     return true;
