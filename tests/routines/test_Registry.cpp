@@ -127,6 +127,12 @@ TEST(RegistryRoutines, KeyPathsRelativeToTheCurrentKeyOrTheRoot)
     EXPECT_THROW(Reg.ReadInteger("Missing"), fw_Registry::ERegistryException);
     Reg.CloseKey();
     EXPECT_FALSE(Reg.OpenKey(Key.Path() + "\\Child\\Deeper", false));
+    try {
+        Reg.WriteInteger("MainTop", 0); // no key is open
+        ADD_FAILURE() << "a value was written without a key";
+    } catch (const fw_Registry::ERegistryException& E) {
+        EXPECT_EQ(E.Message(), "Failed to set data for 'MainTop'");
+    }
 }
 
 TEST(RegistryRoutines, DeleteRegistryTreeRemovesNestedKeysAndIgnoresMissingOnes)
