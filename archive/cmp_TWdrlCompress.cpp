@@ -111,6 +111,16 @@ bool IsDotsOnly(const std::string& Name)
     return std::all_of(Name.begin(), Name.end(), [](char C) { return C == '.' || C == ' '; });
 }
 
+// The record's data lies inside the archive: a corrupt record must not send
+// the reader to bytes in front of the archive or run it backwards.
+bool DataInsideArchive(const archive_FileHeaders::TFileHeaderRecord& R)
+{
+    const int First = R.FirstDisk ? R.FirstDisk : 1, Last = R.LastDisk ? R.LastDisk : 1;
+    if (R.DataStart < 0 || R.EndPos < 0 || First > Last)
+        return false;
+    return First < Last || R.EndPos >= R.DataStart;
+}
+
 // A stream over a handle it owns.
 class TOwnedHandleStream : public fw_Streams::THandleStream {
 public:
@@ -534,6 +544,8 @@ void TWdrlCompress::ExtractFile(int, const std::string& Entry)
         }
     }
 
+    if (!DataInsideArchive(Header.Record))
+        throw EWdrlCompress(CorruptArchive);
     if (!FArchive || FHeaders.MultiDisk != 0)
         OpenDiskFile(FArchive, Header.Record.FirstDisk ? Header.Record.FirstDisk : 1,
                      fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone, FCompressedFile);
@@ -646,6 +658,8 @@ void TWdrlCompress::SplitToDisks(const std::string& DestDir, const std::string& 
         FHeaders.WriteTable(*Output);
         for (int I = 0; I < FHeaders.Count(); ++I) {
             TFileHeader& Header = *FHeaders.GetFileHeaders(I);
+            if (!DataInsideArchive(Header.Record))
+                throw EWdrlCompress(CorruptArchive);
             FillStats(Header);
             int64_t Pos = int64_t(Offset) + Header.Record.DataStart;
             const int64_t Limit = int64_t(Offset) + Header.Record.EndPos;

@@ -389,8 +389,11 @@ TEST(WdrlCompress, DamagedRecordsEndWithTheirMessages)
     EXPECT_EQ(Try(Longer, "longer.1"), Corrupt);
     // EndPos past the end of the file, DataStart outside it.
     EXPECT_EQ(Try(Patched(16, 0x7FFFFFF0), "beyond.1"), Corrupt);
-    EXPECT_EQ(Try(Patched(132, 0x7FFFFF00), "start.1"), SizeMsg);
-    EXPECT_EQ(Try(Patched(132, -5000), "negative.1"), "error");
+    EXPECT_EQ(Try(Patched(132, 0x7FFFFF00), "start.1"), Corrupt);
+    // Nothing in front of the archive is read: a negative or reversed range is corruption.
+    EXPECT_EQ(Try(Patched(132, -5000), "negative.1"), Corrupt);
+    EXPECT_EQ(Try(Patched(16, 150), "reversed.1"), Corrupt);
+    EXPECT_FALSE(fw_SysUtils::FileExists(S.Path("out_reversed.1\\d.txt")));
     // Damaged deflate data.
     auto Damaged = Good;
     for (size_t I = 200; I < 260; ++I)
