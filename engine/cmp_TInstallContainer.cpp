@@ -138,6 +138,14 @@ TInstallContainer::~TInstallContainer()
     // Other nodes drop their references to this one; the walk tolerates a
     // handler that changes the list.
     TInstallContainerList& All = AllInstallContainers();
+    // First leave every helper list, so that no handler below asks this
+    // half-destroyed node for its registered type.
+    for (int I = 0; I < All.Count(); ++I) {
+        std::vector<TInstallObject*>& Helpers = All.Items(I)->FHelpers;
+        Helpers.erase(std::remove_if(Helpers.begin(), Helpers.end(),
+                                     [this](TInstallObject* H) { return static_cast<TInstallContainer*>(H) == this; }),
+                      Helpers.end());
+    }
     for (int I = All.Count() - 1; I >= 0; --I) {
         if (I >= All.Count())
             continue;

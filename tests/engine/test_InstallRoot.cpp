@@ -1,0 +1,168 @@
+#include "EngineTestSupport.h"
+
+#include "engine/routines_ExpandPaths.h"
+
+#include <vector>
+
+namespace engine_tests {
+
+using cmp_TInstall::TCustomInstall;
+
+namespace {
+
+const char* const InvalidParameter =
+    "Invalid parameter <%s>. Valid command line parameters are: -b (Build), -d (Debug), -f (Transfer to floppies), "
+    "-e (Called by self-extractor), -r (After reboot)";
+
+// Gives the install root a command line for the length of one test.
+class TArguments {
+public:
+    explicit TArguments(std::vector<std::string> Args) : FSaved(TCustomInstall::CommandLineArguments)
+    {
+        TCustomInstall::CommandLineArguments = [Args] { return Args; };
+    }
+    ~TArguments() { TCustomInstall::CommandLineArguments = FSaved; }
+
+private:
+    std::function<std::vector<std::string>()> FSaved;
+};
+
+const char* const SmallProject = R"(object Setup: TForm
+  object psProgramFiles: TpsProgramFiles
+  end
+  object Install1: TInstall
+    DestDir = '\Pellunar'
+    DestDirType = psProgramFiles
+    InstallTypes = [itFull, itCompact]
+  end
+  object Dir: TInstallDirectory
+    Container = Install1
+    InstallTypes = [itFull, itDefault, itCompact]
+  end
+end)";
+
+} // namespace
+
+TEST(InstallRoot, CommandLineSwitches)
+{
+    TOwnedForm Form;
+    auto* Root = Make<TInstall>(Form, "Install1");
+    auto Parse = [&](std::vector<std::string> Args) {
+        TArguments Given(std::move(Args));
+        Root->ParseCommandLine();
+    };
+    Parse({});
+    EXPECT_TRUE(Root->Switches().Empty());
+    Parse({"*TODISK"});
+    EXPECT_TRUE(Root->Switches().Empty());
+
+    for (std::string Bad : {"-x", "-", "*", "word", "/b", "-Q1"})
+        EXPECT_EQ(MessageOf<exceptions_Wendrel::IException>([&] { Parse({"-b", Bad}); }),
+                  fw_SysUtils::Format(InvalidParameter, {Bad}))
+            << Bad;
+
+    Parse({"-B", "*R", "-sC:\\My Build\\", "-eSetup.exe", "-cx", "-S D:\\Other "});
+    EXPECT_EQ(Root->Switches(), (cmp_TInstall::TSwitches{cmp_TInstall::swBuild, cmp_TInstall::swAfterReboot,
+                                                         cmp_TInstall::swSourcePath, cmp_TInstall::swSelfExtract,
+                                                         cmp_TInstall::swCleanup}));
+    EXPECT_EQ(Root->ParameterContents()[cmp_TInstall::swSourcePath], " D:\\Other "); // the later one, as given
+    EXPECT_EQ(Root->ParameterContents()[cmp_TInstall::swSelfExtract], "Setup.exe");
+    EXPECT_EQ(Root->ParameterContents()[cmp_TInstall::swBuild], "");
+    Parse({"-d"});
+    EXPECT_EQ(Root->Switches(), cmp_TInstall::TSwitches{cmp_TInstall::swDebug});
+    EXPECT_EQ(Root->ParameterContents()[cmp_TInstall::swSourcePath], "");
+}
+
+TEST(InstallRoot, LoadingParsesChoosesTypeAndSourceDir)
+{
+    {
+        TArguments Given({});
+        TOwnedForm Form;
+        fw_Reader::ReadComponentText(Form.get(), SmallProject);
+        auto* Root = static_cast<TCustomInstall*>(Form->FindComponent("Install1"));
+        EXPECT_EQ(cmp_TInstall::InstallRoot(), Root);
+        EXPECT_EQ(Root->SourceDir(),
+                  fw_SysUtils::ExtractFileDir(fw_SysUtils::ModuleFileName())); // the program's folder
+        EXPECT_EQ(Root->InstallType(), itCompact); // [itFull, itCompact]: compact before full
+        EXPECT_EQ(static_cast<TInstallDirectory*>(Form->FindComponent("Dir"))->InstallType(), itCompact);
+        EXPECT_EQ(Root->InstallForm(), Form.get());
+        EXPECT_TRUE(bool(Form->OnActivate)); // the normal installation waits for the activation
+        EXPECT_EQ(Root->GetFullDestDir(), routines_ExpandPaths::ProgramFilesDir() + "\\Pellunar");
+    }
+    EXPECT_EQ(cmp_TInstall::InstallRoot(), nullptr);
+    {
+        TArguments Given({"-d", "-sC:\\My Build\\"});
+        TOwnedForm Form;
+        fw_Reader::ReadComponentText(Form.get(), SmallProject);
+        EXPECT_EQ(cmp_TInstall::InstallRoot()->SourceDir(), "C:\\My Build\\");
+        EXPECT_FALSE(cmp_TInstall::InstallRoot()->Switches().Contains(cmp_TInstall::swBuild));
+    }
+    for (std::vector<std::string> Args : {std::vector<std::string>{"-d"}, {"-D", "-s  "}}) {
+        TArguments Given(Args);
+        TOwnedForm Form;
+        EXPECT_EQ(MessageOf<exceptions_Wendrel::IEInstall>(
+                      [&] { fw_Reader::ReadComponentText(Form.get(), SmallProject); }),
+                  "You forgot to pass in the build directory. In Run | Parameters, follow this format: -d "
+                  "\"-sC:\\My Build\"");
+    }
+    TArguments Given({"-q"});
+    TOwnedForm Form;
+    EXPECT_EQ(MessageOf<exceptions_Wendrel::IException>([&] { fw_Reader::ReadComponentText(Form.get(), SmallProject); }),
+              fw_SysUtils::Format(InvalidParameter, {"-q"}));
+}
+
+TEST(InstallRoot, CreationDefaultsAndSetters)
+{
+    EXPECT_EQ(cmp_TInstall::CurrentDistributeType(), cmp_TInstall::dtTraditionalNet);
+    fw_Classes::TComponent NotAForm(nullptr);
+    EXPECT_EQ(MessageOf<exceptions_Wendrel::IEInstall>([&] { TInstall Orphan(&NotAForm); }),
+              "The owner of the TInstall component must be a form");
+    EXPECT_EQ(NotAForm.ComponentCount(), 0);
+
+    TOwnedForm Form;
+    auto* Root = Make<TInstall>(Form, "Install1");
+    const int Components = Form->ComponentCount();
+    EXPECT_EQ(MessageOf<exceptions_Wendrel::IEInstall>([&] { new TInstall(Form.get()); }),
+              "The TInstall component does not currently support the use of 2 TInstall components in the same "
+              "project");
+    EXPECT_EQ(Form->ComponentCount(), Components);
+    EXPECT_EQ(cmp_TInstall::InstallRoot(), Root);
+
+    EXPECT_EQ(Root->DestDir(), "\\MyApplication");
+    EXPECT_EQ(Root->DestDirType(), Form->FindComponent("psProgramFiles"));
+    EXPECT_EQ(Root->ArchiveFileType(), Form->FindComponent("psMainArchiveFile"));
+    EXPECT_EQ(Root->PathSpecifier(), nullptr);
+    EXPECT_EQ(Root->InstallTypes(), TInstallTypeSet{itFull});
+    EXPECT_EQ(Root->Description(), "TInstall component");
+    EXPECT_EQ(Root->Information()->CompanyName, "My Company");
+    EXPECT_EQ(Root->Information()->ProductName, "My product");
+    EXPECT_EQ(Root->Information()->Version, "1.0");
+    EXPECT_EQ(Root->BuildInfo()->BuildDirectory, "c:\\build");
+    EXPECT_TRUE(Root->AutoMaximizeWindow());
+    EXPECT_FALSE(Root->HideMainForm());
+    EXPECT_TRUE(Root->RunAutomatic());
+    EXPECT_TRUE(Root->UseLoadingProgram());
+    EXPECT_EQ(Root->RegisteredType(), 1000);
+    EXPECT_EQ(cmp_TInstall::CurrentDistributeType(), cmp_TInstall::dtTraditional);
+
+    Root->SetHideMainForm(true);
+    EXPECT_FALSE(Root->AutoMaximizeWindow());
+    Root->SetAutoMaximizeWindow(true);
+    EXPECT_FALSE(Root->HideMainForm());
+    Root->SetLoading(true); // as while a project is read: values are only stored
+    Root->SetHideMainForm(true);
+    EXPECT_TRUE(Root->AutoMaximizeWindow());
+    Root->SetLoading(false);
+
+    Root->SetPresetupFiles({"  ", "a.dll", "", "b.dll", "\t"});
+    EXPECT_EQ(Root->PresetupFiles(), (std::vector<std::string>{"a.dll", "b.dll"}));
+    EXPECT_EQ(MessageOf<exceptions_Wendrel::IEInstall>([&] { Root->SetDistributeType(cmp_TInstall::dtWeb); }),
+              "DistributeType can only be set at design-time");
+    Root->SetArchiveFileType(nullptr);
+    Root->SetArchiveFile("x.1");
+    Root->SetUseLoadingProgram(true);
+    EXPECT_EQ(Root->ArchiveFileType(), Form->FindComponent("psMainArchiveFile"));
+    EXPECT_EQ(Root->ArchiveFile(), "");
+}
+
+} // namespace engine_tests

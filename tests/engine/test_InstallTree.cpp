@@ -1,0 +1,248 @@
+#include "EngineTestSupport.h"
+
+#include <vector>
+
+namespace engine_tests {
+
+namespace {
+
+// A helper that answers information codes and notes when it is processed.
+class TProbe : public TInstallObject {
+    FW_CLASS(TProbe, TInstallObject)
+
+public:
+    explicit TProbe(TComponent* AOwner) : TInstallObject(AOwner) { FAutoProcess = true; }
+    int RegisteredType() const override { return 8500; }
+    void HandleInformation(TObject* Sender, int Code, TObject* Param) override { Codes.push_back(Code); }
+    void InstallObjects() override
+    {
+        ++Installed;
+        inherited::InstallObjects();
+    }
+    std::vector<int> Codes;
+    int Installed = 0;
+};
+
+FW_DEFINE_CLASS(TProbe, TInstallObject, nullptr, nullptr)
+
+std::vector<std::string> HelperNames(TInstallContainer* C)
+{
+    std::vector<std::string> Names;
+    for (int I = 0; I < C->HelperCount(); ++I)
+        Names.push_back(C->Helpers(I)->Name());
+    return Names;
+}
+
+} // namespace
+
+TEST(InstallTree, HelpersSortByTypeThenReverseAttachment)
+{
+    TOwnedForm Form;
+    auto* Root = Make<TInstall>(Form, "Install1");
+    auto* Dir1 = Make<TInstallDirectory>(Form, "Dir1");
+    auto* Probe = Make<TProbe>(Form, "Probe");
+    auto* Dir2 = Make<TInstallDirectory>(Form, "Dir2");
+    auto* Group = Make<TInstallGroup>(Form, "Group");
+    Dir1->SetContainer(Root);
+    Probe->SetContainer(Root);
+    Dir2->SetContainer(Root);
+    Group->SetContainer(Root);
+    EXPECT_EQ(HelperNames(Root), (std::vector<std::string>{"Group", "Dir2", "Dir1", "Probe"}));
+
+    for (const char* Name : {"A", "B", "C"}) {
+        auto* File = Make<TInstallFile>(Form, Name);
+        File->SetFileName(Name);
+        File->SetContainer(Dir1);
+    }
+    EXPECT_EQ(HelperNames(Dir1), (std::vector<std::string>{"C", "B", "A"}));
+    EXPECT_EQ(Dir1->FileCount(), 3);
+    EXPECT_EQ(Root->FileContainerCount(), 3); // groups are file containers too
+    EXPECT_EQ(Root->CompCount(&TCustomInstallGroup::StaticClass()), 1);
+    EXPECT_EQ(Root->Comp(1, &TFileContainer::StaticClass()), Dir2);
+
+    // A node attached to a container takes the container's folder and archive.
+    EXPECT_TRUE(Dir1->DestDirType()->Is<cmp_TPathSpecifier::TpsContainerDestDir>());
+    EXPECT_TRUE(Dir1->ArchiveFileType()->Is<cmp_TPathSpecifier::TpsContainerArchiveFile>());
+    EXPECT_EQ(Dir1->Files(0)->GetFullDestDir(), Root->GetFullDestDir());
+
+    EXPECT_EQ(MessageOf<IEInstallContainer>([&] { Root->Comp(3, &TFileContainer::StaticClass()); }),
+              "Bad call to the Comp procedure which returns a TInstallObject for a TInstallContainer component. The "
+              "parameters are probably reversed. Index: 3, ComponentType: 1000");
+    EXPECT_EQ(MessageOf<IEInstallContainer>([&] { Root->Helpers(4); }),
+              "Tried to reference a helper component in the following component: Install1. The following index was "
+              "used: 4");
+    EXPECT_EQ(MessageOf<IEInstallContainer>([&] { Root->AddObject(nullptr); }),
+              "Cannot add a blank base helper component to Install1");
+    EXPECT_EQ(MessageOf<IEInstallContainer>([&] { TInstallContainer(nullptr).RegisteredType(); }),
+              "Class must declare a registered type");
+}
+
+TEST(InstallTree, RefusedContainmentLeavesTreeAsItWas)
+{
+    TOwnedForm Form;
+    auto* Root = Make<TInstall>(Form, "Install1");
+    auto* Outer = Make<TInstallGroup>(Form, "Outer");
+    auto* Inner = Make<TInstallGroup>(Form, "Inner");
+    auto* Dir = Make<TInstallDirectory>(Form, "Dir");
+    auto* Probe = Make<TProbe>(Form, "Probe");
+    Outer->SetContainer(Root);
+    Inner->SetContainer(Outer);
+    Dir->SetContainer(Inner);
+    Probe->SetContainer(Root);
+    const auto Before = std::vector{HelperNames(Root), HelperNames(Outer), HelperNames(Inner)};
+    auto Unchanged = [&] {
+        EXPECT_EQ((std::vector{HelperNames(Root), HelperNames(Outer), HelperNames(Inner)}), Before);
+        EXPECT_EQ(Outer->Container(), Root);
+        EXPECT_EQ(Inner->Container(), Outer);
+    };
+
+    EXPECT_EQ(MessageOf<IEInstallContainer>([&] { Outer->SetContainer(Inner); }), "Circular reference");
+    Unchanged();
+    EXPECT_EQ(MessageOf<IEInstallContainer>([&] { Outer->SetContainer(Outer); }), "Circular reference");
+    Unchanged();
+    EXPECT_EQ(MessageOf<IEInstallGroup>([&] { Inner->SetContainer(Dir); }),
+              "A TInstallGroup component can only be contained by a TInstall, or another TInstallGroup component");
+    Unchanged();
+
+    auto* File = Make<TInstallFile>(Form, "File");
+    File->SetIncludeFromDir("C:\\Src");
+    File->SetFileName("a.exe");
+    File->SetContainer(Dir);
+    EXPECT_EQ(MessageOf<IECustomInstallFile>([&] { File->SetContainer(Probe); }),
+              "The following TInstallFile component File requires the Container property to be a component descended "
+              "from the TFileContainer component");
+    auto* Twin = Make<TInstallFile>(Form, "Twin");
+    Twin->SetIncludeFromDir("c:\\src");
+    Twin->SetFileName("A.EXE");
+    Twin->SetContainer(Inner);
+    EXPECT_EQ(MessageOf<IEfcDuplicateFile>([&] { Twin->SetContainer(Dir); }),
+              "There is already a file with the name :c:\\src\\A.EXE");
+    EXPECT_EQ(Twin->Container(), Inner);
+    EXPECT_EQ(HelperNames(Dir), std::vector<std::string>{"File"});
+}
+
+TEST(InstallTree, DestroyedNodesLeaveTheTree)
+{
+    TOwnedForm Form;
+    auto* Root = Make<TInstall>(Form, "Install1");
+    auto* Outer = Make<TInstallGroup>(Form, "Outer");
+    auto* Inner = Make<TInstallGroup>(Form, "Inner");
+    auto* Dir = Make<TInstallDirectory>(Form, "Dir");
+    auto* Kept = Make<TInstallDirectory>(Form, "Kept");
+    Outer->SetContainer(Root);
+    Inner->SetContainer(Outer);
+    Dir->SetContainer(Outer);
+    Kept->SetContainer(Outer);
+    const int FilesBefore = AllInstallFiles().Count();
+    for (const char* Name : {"F1", "F2"}) {
+        auto* File = Make<TInstallFile>(Form, Name);
+        File->SetFileName(Name);
+        File->SetContainer(Dir);
+    }
+    EXPECT_EQ(AllInstallFiles().Count(), FilesBefore + 2);
+
+    delete Dir; // frees its files
+    EXPECT_EQ(HelperNames(Outer), (std::vector<std::string>{"Inner", "Kept"}));
+    EXPECT_EQ(AllInstallFiles().Count(), FilesBefore);
+    EXPECT_EQ(Form->FindComponent("F1"), nullptr);
+
+    delete Outer; // a group goes to the root, a directory stays loose
+    EXPECT_EQ(Inner->Container(), Root);
+    EXPECT_EQ(Kept->Container(), nullptr);
+    EXPECT_EQ(Kept->DestDirType(), nullptr);
+    EXPECT_EQ(HelperNames(Root), std::vector<std::string>{"Inner"});
+
+    // A removed path specifier leaves no dangling reference.
+    delete Form->FindComponent("psContainerDestDir");
+    EXPECT_EQ(Inner->DestDirType(), nullptr);
+    EXPECT_EQ(Inner->GetFullDestDir(), "");
+}
+
+TEST(InstallTree, IncludeAndInstallTypeFilter)
+{
+    TOwnedForm Form;
+    auto* Root = Make<TInstall>(Form, "Install1");
+    auto* Dir = Make<TInstallDirectory>(Form, "Dir");
+    auto* Probe = Make<TProbe>(Form, "Probe");
+    Dir->SetContainer(Root);
+    Probe->SetContainer(Dir);
+    Dir->SetInstallTypes(TInstallTypeSet{itFull});
+    int AfterProcess = 0;
+    Dir->OnAfterProcess = [&](TInstallContainer*) { ++AfterProcess; };
+
+    Root->SetInstallType(itCompact);
+    EXPECT_EQ(Probe->InstallType(), itCompact);
+    EXPECT_FALSE(Dir->WillInstall());
+    Dir->Process();
+    EXPECT_EQ(Probe->Codes, (std::vector<int>{-990, -999}));
+    EXPECT_EQ(Probe->Installed, 0);
+    EXPECT_EQ(AfterProcess, 0);
+    EXPECT_FALSE(Dir->ProcessStarted());
+
+    Probe->Codes.clear();
+    Root->SetInstallType(itCustom);
+    EXPECT_TRUE(Dir->WillInstall());
+    Dir->Process();
+    EXPECT_EQ(Probe->Codes, (std::vector<int>{-990, -999, -989}));
+    EXPECT_EQ(Probe->Installed, 1);
+    EXPECT_EQ(AfterProcess, 1);
+    EXPECT_TRUE(Dir->ProcessStarted());
+
+    Probe->Codes.clear();
+    Dir->SetInclude(false);
+    EXPECT_FALSE(Dir->WillInstall());
+    Dir->Process();
+    EXPECT_EQ(Probe->Codes, std::vector<int>{-990});
+    EXPECT_EQ(Probe->Installed, 1);
+
+    Dir->SetInstallTypes(TInstallTypeSet{});
+    EXPECT_EQ(Dir->InstallTypes(), TInstallTypeSet{itFull});
+
+    Probe->Codes.clear();
+    Dir->DisplayMessage("Copying");
+    Dir->ClearMessage();
+    EXPECT_EQ(Probe->Codes, (std::vector<int>{-974, -973}));
+}
+
+TEST(InstallTree, ListsAndUniqueIDs)
+{
+    EXPECT_EQ(MessageOf<IEContainerList>([] { AllInstallContainers().Add(nullptr); }),
+              "Cannot add a blank entry to the TInstallContainerList object");
+    EXPECT_EQ(MessageOf<IECustomInstallFileList>([] { AllInstallFiles().Add(nullptr); }),
+              "Cannot add a blank entry to the TCustomInstallFileList object");
+
+    TOwnedForm Form;
+    auto* Dir = Make<TInstallDirectory>(Form, "Dir");
+    const int Containers = AllInstallContainers().Count();
+    auto* Plain = Make<TInstallFile>(Form, "Plain");
+    EXPECT_EQ(AllInstallContainers().Count(), Containers + 1);
+    EXPECT_TRUE(UniqueIDTaken(Plain->UniqueID()));
+
+    // A project's stored numbers replace those taken at creation.
+    fw_Reader::ReadComponentText(Form.get(), R"(object Stored: TForm
+  object F5: TInstallFile
+    Container = Dir
+    FileName = 'five.txt'
+    UniqueID = 5
+  end
+  object F9: TInstallFile
+    Container = Dir
+    FileName = 'nine.txt'
+    UniqueID = 9
+  end
+end)");
+    auto* F5 = static_cast<TCustomInstallFile*>(Form->FindComponent("F5"));
+    EXPECT_EQ(F5->UniqueID(), 5);
+    EXPECT_TRUE(UniqueIDTaken(5));
+    EXPECT_TRUE(UniqueIDTaken(9));
+    EXPECT_TRUE(UniqueIDTaken(Plain->UniqueID())); // a file of before the read keeps its number
+    EXPECT_EQ(Dir->FileCount(), 2);
+    EXPECT_EQ(F5->Container(), Dir);
+    delete F5;
+    EXPECT_FALSE(UniqueIDTaken(5));
+    const int PlainID = Plain->UniqueID();
+    delete Plain;
+    EXPECT_FALSE(UniqueIDTaken(PlainID));
+}
+
+} // namespace engine_tests
