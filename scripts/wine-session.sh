@@ -16,6 +16,7 @@ wendrel_session_start() {
   while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
   Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
   WENDREL_XVFB_PID=$!
+  trap wendrel_session_stop EXIT
   export DISPLAY=":$n"
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
 
@@ -23,8 +24,13 @@ wendrel_session_start() {
   wineboot -i >/dev/null 2>&1
   # Without a window manager Wine draws the window frames itself.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  # A crashing program ends instead of waiting in the crash debugger.
+  wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f >/dev/null 2>&1
   wineserver -w
-  trap wendrel_session_stop EXIT
+  # One server for the whole session: each program then starts in a blink
+  # instead of bringing up a new server and its services.
+  wineserver -p
+  wine cmd /c exit >/dev/null 2>&1
 }
 
 wendrel_session_stop() {
