@@ -1,12 +1,8 @@
 #include "archive/cmp_TWdrlCompress.h"
 
+#include "framework/fw_Forms.h"
 #include "framework/fw_Windows.h"
 #include "routines/exceptions_Wendrel.h"
-
-#if __has_include("framework/fw_Forms.h")
-#include "framework/fw_Forms.h"
-#define WDRL_HAVE_FORMS 1
-#endif
 
 #include <zlib.h>
 
@@ -33,28 +29,18 @@ const char* const CorruptArchive =
     "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
 
 // Lets the window system run pending messages between chunks, so that a
-// Cancel button can set Abort.
+// Cancel button can set Abort. Asking the system is a round trip to the
+// window server under Wine; chunks come every few microseconds, so it is
+// asked at most once per tick interval (a few milliseconds: no one sees it).
 void ProcessMessages()
 {
-    // Asking the queue first is one light call; only when something is
-    // pending does the full message loop run.
-    if (HIWORD(GetQueueStatus(QS_ALLINPUT)) == 0)
+    static ULONGLONG LastTick = 0;
+    ULONGLONG Tick = GetTickCount64();
+    if (Tick == LastTick)
         return;
-#ifdef WDRL_HAVE_FORMS
-    if (fw_Forms::Application) {
+    LastTick = Tick;
+    if (HIWORD(GetQueueStatus(QS_ALLINPUT)) != 0 && fw_Forms::Application)
         fw_Forms::Application->ProcessMessages();
-        return;
-    }
-#endif
-    MSG Msg;
-    while (PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (Msg.message == WM_QUIT) {
-            PostQuitMessage(int(Msg.wParam));
-            break;
-        }
-        ::TranslateMessage(&Msg);
-        DispatchMessageA(&Msg);
-    }
 }
 
 int ZLevel(TCompressionLevel Level)
