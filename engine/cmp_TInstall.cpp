@@ -20,16 +20,6 @@ TCustomInstall* TheInstallRoot = nullptr;
 
 bool IsForm(TComponent* Component) { return Component && Component->Is<fw_Forms::TCustomForm>(); }
 
-bool IsFormOrDataModule(TComponent* Component)
-{
-    if (IsForm(Component))
-        return true;
-    for (fw_Classes::TClass C = Component ? Component->ClassType() : nullptr; C; C = C->Parent)
-        if (C->ClassName == "TDataModule")
-            return true;
-    return false;
-}
-
 // Runs before any part of the root is made, so that a refused root leaves
 // nothing behind.
 TComponent* CheckCreation(TComponent* AOwner)
@@ -37,7 +27,7 @@ TComponent* CheckCreation(TComponent* AOwner)
     if (TheInstallRoot)
         throw IEInstall("The TInstall component does not currently support the use of 2 TInstall components in the "
                         "same project");
-    if (!IsFormOrDataModule(AOwner))
+    if (!fw_Forms::IsFormOrDataModule(AOwner))
         throw IEInstall("The owner of the TInstall component must be a form");
     return AOwner;
 }
@@ -53,14 +43,29 @@ std::vector<std::string> ProgramArguments()
 int SwitchOfLetter(char Letter)
 {
     switch (Letter) {
-    case 'b': case 'B': return swBuild;
-    case 'f': case 'F': return swFloppies;
-    case 'd': case 'D': return swDebug;
-    case 'e': case 'E': return swSelfExtract;
-    case 'r': case 'R': return swAfterReboot;
-    case 's': case 'S': return swSourcePath;
-    case 'c': case 'C': return swCleanup;
-    default: return -1;
+    case 'b':
+    case 'B':
+        return swBuild;
+    case 'f':
+    case 'F':
+        return swFloppies;
+    case 'd':
+    case 'D':
+        return swDebug;
+    case 'e':
+    case 'E':
+        return swSelfExtract;
+    case 'r':
+    case 'R':
+        return swAfterReboot;
+    case 's':
+    case 'S':
+        return swSourcePath;
+    case 'c':
+    case 'C':
+        return swCleanup;
+    default:
+        return -1;
     }
 }
 
@@ -178,10 +183,10 @@ void TCustomInstall::Loaded()
         (!FSwitches.Contains(swSourcePath) || Trim(FParameterContents[swSourcePath]).empty()))
         throw IEInstall("You forgot to pass in the build directory. In Run | Parameters, follow this format: -d "
                         "\"-sC:\\My Build\"");
-    FSourceDir = FSwitches.Contains(swSourcePath)
-                     ? FParameterContents[swSourcePath]
-                     : routines_Strings::ExcludeTrailingBackslash(
-                           fw_SysUtils::ExtractFilePath(fw_SysUtils::ModuleFileName()));
+    FSourceDir =
+        FSwitches.Contains(swSourcePath)
+            ? FParameterContents[swSourcePath]
+            : routines_Strings::ExcludeTrailingBackslash(fw_SysUtils::ExtractFilePath(fw_SysUtils::ModuleFileName()));
     cmp_TInstallContainer::InstallKey = FindInstallRecord(false);
     std::string Archive;
     if (FindLocalArchive(Archive))

@@ -1,6 +1,7 @@
 #include "engine/cmp_TInstallContainer.h"
 
 #include "engine/cmp_TInstall.h"
+#include "framework/fw_Forms.h"
 #include "routines/routines_Registry.h"
 #include "routines/routines_Strings.h"
 
@@ -38,18 +39,6 @@ std::array<bool, UniqueIDCount>& UniqueIDs()
 }
 
 bool ValidUniqueID(int ID) { return ID >= 0 && ID < UniqueIDCount; }
-
-// Forms and data modules are known here by class name, so that the tree does
-// not need the window layer.
-bool IsFormOrDataModule(TComponent* Component)
-{
-    if (!Component)
-        return false;
-    for (TClass C = Component->ClassType(); C; C = C->Parent)
-        if (C->ClassName == "TCustomForm" || C->ClassName == "TDataModule")
-            return true;
-    return false;
-}
 
 template <class T>
 T* SharedSpecifier()
@@ -128,7 +117,7 @@ FW_DEFINE_CLASS(TInstallContainer, TComponent, nullptr, nullptr)
 
 TInstallContainer::TInstallContainer(TComponent* AOwner) : TComponent(AOwner)
 {
-    if (IsFormOrDataModule(AOwner))
+    if (fw_Forms::IsFormOrDataModule(AOwner))
         cmp_TPathSpecifier::EnsureStandardSpecifiers(AOwner);
     AllInstallContainers().Add(this);
 }
@@ -287,7 +276,10 @@ void TInstallContainer::InstallObjects()
             Helper->Process();
 }
 
-bool TInstallContainer::WillInstall() { return FInclude && (FInstallType == itCustom || FInstallTypes.Contains(FInstallType)); }
+bool TInstallContainer::WillInstall()
+{
+    return FInclude && (FInstallType == itCustom || FInstallTypes.Contains(FInstallType));
+}
 
 void TInstallContainer::CompleteAfterReboot() {}
 
@@ -414,8 +406,7 @@ void TInstallObject::SetContainer(TInstallContainer* Value)
     if (Value == FContainer)
         return;
     // Found before anything moves, so that a failure changes nothing.
-    TCustomPathSpecifier* ContainerDestDir =
-        !IsLoading() && Value ? SharedSpecifier<TpsContainerDestDir>() : nullptr;
+    TCustomPathSpecifier* ContainerDestDir = !IsLoading() && Value ? SharedSpecifier<TpsContainerDestDir>() : nullptr;
     if (Value)
         Value->AddObject(this);
     if (FContainer)
@@ -489,8 +480,8 @@ void TFileRelated::SetContainer(TInstallContainer* Value)
 
 // The download and the registry record of local archives belong to the net
 // install; without a net location nothing is fetched.
-void TFileRelated::DataReceived(TObject* Sender, const std::string& FileName, int Bytes, int TotalBytes,
-                                int FileSize, const char* Buffer)
+void TFileRelated::DataReceived(TObject* Sender, const std::string& FileName, int Bytes, int TotalBytes, int FileSize,
+                                const char* Buffer)
 {
 }
 
@@ -506,8 +497,8 @@ void TFileRelated::StoreLocalArchive(const std::string& Path)
 {
     if (Trim(Name()).empty() || Trim(Path).empty() || InstallKey.empty())
         return;
-    routines_Registry::WriteRegistryString(routines_Registry::hkLocalMachine, InstallKey + "\\" + Name(),
-                                           "LocalFile", Path);
+    routines_Registry::WriteRegistryString(routines_Registry::hkLocalMachine, InstallKey + "\\" + Name(), "LocalFile",
+                                           Path);
 }
 
 bool TFileRelated::FindLocalArchive(std::string& Path)
@@ -825,8 +816,7 @@ void TInstallDirectory::RemoveMissingFiles()
 
 static void DefinePsFileContainer(fw_Classes::TPropertyBuilder<TpsFileContainer>& P)
 {
-    P.Reference<TFileContainer>("FileContainer", &TpsFileContainer::FileContainer,
-                                &TpsFileContainer::SetFileContainer);
+    P.Reference<TFileContainer>("FileContainer", &TpsFileContainer::FileContainer, &TpsFileContainer::SetFileContainer);
 }
 
 FW_DEFINE_CLASS(TpsFileContainer, cmp_TPathSpecifier::TStandardPathSpecifier,
@@ -864,8 +854,8 @@ void TpsFileContainer::Notification(TComponent* AComponent, TOperation Operation
 
 void TpsFileContainer::Validate(TComponent* Component)
 {
-    if (Component &&
-        (Component->Is<TFileContainer>() || Component->Is<TCustomInstallGroup>() || Component->Is<TCustomInstallFile>()))
+    if (Component && (Component->Is<TFileContainer>() || Component->Is<TCustomInstallGroup>() ||
+                      Component->Is<TCustomInstallFile>()))
         throw cmp_TPathSpecifier::IEPathSpecifier("A file container cannot reference another file container or group");
 }
 

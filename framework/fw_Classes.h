@@ -99,6 +99,8 @@ struct TPropInfo {
     TClass (*ClassOf)() = nullptr;
     TClass ClassType() const { return ClassOf ? ClassOf() : nullptr; }
     std::optional<int64_t> Default; // ordinal kinds: the value not stored
+    // When set, the property is written only while it answers True.
+    std::function<bool(TObject*)> IsStored;
 
     std::function<int64_t(TObject*)> GetOrd;
     std::function<void(TObject*, int64_t)> SetOrd;
@@ -233,6 +235,14 @@ public:
         TPropInfo& P = Add(Name, TTypeKind::tkBinary);
         P.GetBytes = [Get](TObject* O) { return std::invoke(Get, Self(O)); };
         P.SetBytes = Setter<S, const std::vector<uint8_t>&>(Set, [](const std::vector<uint8_t>& V) { return V; });
+        return *this;
+    }
+
+    // Makes the property defined last stored only while Pred answers True.
+    template <class F>
+    TPropertyBuilder& Stored(F Pred)
+    {
+        FProps.back().IsStored = [Pred](TObject* O) { return bool(std::invoke(Pred, Self(O))); };
         return *this;
     }
 

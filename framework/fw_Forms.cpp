@@ -531,6 +531,12 @@ static void DefineCustomForm(TPropertyBuilder<TCustomForm>& P)
 
 FW_DEFINE_CLASS(TCustomForm, TWinControl, nullptr, DefineCustomForm)
 FW_DEFINE_CLASS(TForm, TCustomForm, fw_Classes::CreateComponent<TForm>, nullptr)
+FW_DEFINE_CLASS(TDataModule, TComponent, fw_Classes::CreateComponent<TDataModule>, nullptr)
+
+bool IsFormOrDataModule(const TComponent* Component)
+{
+    return Component && (Component->Is<TCustomForm>() || Component->Is<TDataModule>());
+}
 
 TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner)
 {

@@ -259,6 +259,18 @@ public:
     using TCustomForm::TCustomForm;
 };
 
+// A container of non-visual components, owned like a form but without a window.
+class TDataModule : public TComponent {
+    FW_CLASS(TDataModule, TComponent)
+
+public:
+    using TComponent::TComponent;
+};
+
+// Whether a component is a form or a data module: the owners that a project's
+// root components accept.
+bool IsFormOrDataModule(const TComponent* Component);
+
 using TExceptionEvent = std::function<void(fw_Classes::TObject* Sender, const fw_SysUtils::Exception& E)>;
 using TMessageBoxHook = std::function<int(const std::string& Text, const std::string& Caption, UINT Flags)>;
 

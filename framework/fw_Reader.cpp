@@ -582,7 +582,7 @@ private:
     void WriteProps(TObject* O, const std::string& Prefix, int Indent)
     {
         for (const TPropInfo* P : O->ClassType()->AllProps()) {
-            if (SameText(P->Name, "Name") && dynamic_cast<TComponent*>(O))
+            if ((SameText(P->Name, "Name") && dynamic_cast<TComponent*>(O)) || (P->IsStored && !P->IsStored(O)))
                 continue;
             std::string N = Prefix + P->Name;
             switch (P->Kind) {

@@ -3,6 +3,7 @@
 
 #include "framework/fw_SysUtils.h"
 #include "framework/fw_Windows.h"
+#include "test_support.h"
 
 #include <cstdint>
 #include <fstream>
@@ -12,48 +13,11 @@
 namespace archive_test {
 
 // A fresh folder under the temporary folder, removed with its content.
-class TScratch {
+class TScratch : public test_support::TScratchDir {
 public:
-    TScratch()
-    {
-        char Temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, Temp);
-        static int Serial = 0;
-        FDir = std::string(Temp) + "wdrl_archive_" + std::to_string(GetCurrentProcessId()) + "_" +
-               std::to_string(GetTickCount64()) + "_" + std::to_string(++Serial);
-        CreateDirectoryA(FDir.c_str(), nullptr);
-    }
-    ~TScratch() { RemoveTree(FDir); }
-    TScratch(const TScratch&) = delete;
-    TScratch& operator=(const TScratch&) = delete;
-
-    const std::string& Dir() const { return FDir; }
-    std::string Path(const std::string& Name) const { return FDir + "\\" + Name; }
-
-    static void RemoveTree(const std::string& Dir)
-    {
-        WIN32_FIND_DATAA Data;
-        HANDLE Find = FindFirstFileA((Dir + "\\*").c_str(), &Data);
-        if (Find != INVALID_HANDLE_VALUE) {
-            do {
-                std::string Name = Data.cFileName;
-                if (Name == "." || Name == "..")
-                    continue;
-                std::string Full = Dir + "\\" + Name;
-                if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveTree(Full);
-                else {
-                    SetFileAttributesA(Full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                    DeleteFileA(Full.c_str());
-                }
-            } while (FindNextFileA(Find, &Data));
-            FindClose(Find);
-        }
-        RemoveDirectoryA(Dir.c_str());
-    }
-
-private:
-    std::string FDir;
+    TScratch() : TScratchDir("archive") {}
+    const std::string& Dir() const { return TScratchDir::Path(); }
+    std::string Path(const std::string& Name) const { return *this / Name; }
 };
 
 inline std::vector<uint8_t> ReadAll(const std::string& Name)
@@ -94,9 +58,6 @@ inline void SetFileDate(const std::string& Name, int Year, int Month, int Day)
     CloseHandle(H);
 }
 
-inline std::string Fixture(const std::string& Name)
-{
-    return std::string(FIXTURE_DIR) + "\\" + Name;
-}
+inline std::string Fixture(const std::string& Name) { return std::string(FIXTURE_DIR) + "\\" + Name; }
 
 } // namespace archive_test

@@ -100,7 +100,7 @@ private:
 
 static void DefineNode(TPropertyBuilder<TNode>& P)
 {
-    P.String("Text", &TNode::Text, &TNode::Text);
+    P.String("Text", &TNode::Text, &TNode::Text).Stored([](TNode* N) { return N->Text != "unstored"; });
     P.Integer("Count", &TNode::Count, &TNode::Count, -1);
     P.Boolean("Flag", &TNode::Flag, &TNode::Flag, true);
     P.Float("Ratio", &TNode::Ratio, &TNode::Ratio);
@@ -263,6 +263,8 @@ TEST_F(ComponentTest, ReaderBuildsTheTreeAndWriterGivesItBack)
         fw_Reader::ReadComponentText(&Again, Written);
         EXPECT_EQ(fw_Reader::WriteComponentText(&Again), Written);
         EXPECT_EQ(dynamic_cast<TNode*>(Again.FindComponent("First"))->Link(), Again.FindComponent("Second"));
+        Again.Text = "unstored";
+        EXPECT_EQ(fw_Reader::WriteComponentText(&Again).find("unstored"), std::string::npos);
     }
     EXPECT_EQ(Alive, 0);
 }

@@ -33,8 +33,8 @@ void Walk(TInstallContainer* Node, int Depth, std::vector<std::string>& Lines)
         std::string Line = std::string(size_t(Depth) * 2, ' ') + H->Name();
         if (H->Is<TCustomInstallFile>())
             Line += " \"" + static_cast<TCustomInstallFile*>(H)->DestName() + "\"";
-        Line += " -> " + (H->Is<TCustomInstallFile>() ? static_cast<TCustomInstallFile*>(H)->TargetPath()
-                                                      : H->GetFullDestDir());
+        Line += " -> " +
+                (H->Is<TCustomInstallFile>() ? static_cast<TCustomInstallFile*>(H)->TargetPath() : H->GetFullDestDir());
         Lines.push_back(Line);
         Walk(H, Depth + 1, Lines);
     }
@@ -64,6 +64,10 @@ TEST(QuorvaneProject, TreeOrderAndDestinations)
     EXPECT_EQ(Root->Information()->Version, "1.0.2.9");
     EXPECT_EQ(Root->InstallType(), itFull); // the root's own set is [itFull]
     EXPECT_EQ(Root->InstallForm(), Form.get());
+    // The picture beside the wizard pages, as the project stores it.
+    EXPECT_EQ(Root->DialogThemeBitmap()->Width(), 117);
+    EXPECT_EQ(Root->DialogThemeBitmap()->Height(), 290);
+    EXPECT_EQ(Root->DialogThemeBitmap()->Bitmap().BitsPerPixel(), 32);
 
     std::vector<std::string> Lines;
     Walk(Root, 0, Lines);
@@ -104,4 +108,18 @@ TEST(QuorvaneProject, TreeOrderAndDestinations)
     EXPECT_EQ(Form->Group->PathSpecifier(), Form->psFileContainer1);
     EXPECT_EQ(Form->idMiscellaneous->PathSpecifier(), Form->psFileContainer);
     EXPECT_EQ(Form->ComponentCount(), 26); // the auto-made specifiers were replaced by the project's
+}
+
+TEST(QuorvaneProject, InstallRootTakesThePictureResourceByDefault)
+{
+    TArguments NoArguments({});
+    fw_Forms::TForm Form(nullptr);
+    auto* Root = new cmp_TInstall::TInstall(&Form);
+    const fw_Graphics::TBitmap& B = Root->DialogThemeBitmap()->Bitmap();
+    EXPECT_EQ(B.Width(), 117);
+    EXPECT_EQ(B.Height(), 290);
+    // The same pixels as the resource of the program.
+    fw_Graphics::TBitmap Resource;
+    Resource.LoadFromResourceName(GetModuleHandleA(nullptr), "INSTALLTHEME1");
+    EXPECT_EQ(B.Data(), Resource.Data());
 }
