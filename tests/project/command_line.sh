@@ -1,0 +1,51 @@
+#!/bin/bash
+# The setup program's command line, end to end under Wine: each case's exit
+# code and the message of the standard exception display. The display's
+# message box is answered with the Return key, as a user would.
+# Usage: command_line.sh Teskor_Install.exe
+set -u
+EXE=$1
+export WINEPREFIX=${WENDREL_WINEPREFIX:?} WINEDEBUG=-all
+failures=0
+
+answer_boxes() { # until the program ends, press Return in its message boxes
+  local pid=$1
+  while kill -0 "$pid" 2>/dev/null; do
+    for w in $(xdotool search --name '^Teskor_Install$' 2>/dev/null); do
+      xdotool windowfocus "$w" key --window "$w" Return >/dev/null 2>&1
+    done
+    sleep 0.2
+  done
+}
+
+check() { # expected-code expected-message args...
+  local want_code=$1 want_msg=$2
+  shift 2
+  local out
+  out=$(mktemp)
+  timeout 60 wine "$EXE" "$@" >"$out" 2>&1 &
+  local pid=$!
+  answer_boxes "$pid" &
+  local answerer=$!
+  wait "$pid"
+  local code=$?
+  kill "$answerer" 2>/dev/null
+  local msg
+  msg=$(tr -d '\r' <"$out" | grep -v '^$' | tail -n 1)
+  rm -f "$out"
+  if [ "$code" != "$want_code" ] || [ "$msg" != "$want_msg" ]; then
+    echo "FAIL: $* -> exit $code, \"$msg\" (wanted exit $want_code, \"$want_msg\")"
+    failures=$((failures + 1))
+  else
+    echo "ok: ${*:-(no arguments)} -> exit $code${msg:+, \"$msg\"}"
+  fi
+}
+
+invalid='Valid command line parameters are: -b (Build), -d (Debug), -f (Transfer to floppies), -e (Called by self-extractor), -r (After reboot)'
+check 0 "" 
+check 0 "" '*TODISK'
+check 1 "Invalid parameter <-x>. $invalid" -x
+check 1 "Invalid parameter <->. $invalid" -
+check 1 "Invalid parameter <setup>. $invalid" '*TODISK' setup
+check 1 'You forgot to pass in the build directory. In Run | Parameters, follow this format: -d "-sC:\My Build"' -D
+exit $((failures > 0))
