@@ -363,8 +363,8 @@ void TWinControl::CreateWnd()
     bool Own = P.WinClassName.empty();
     HWND H = CreateWindowExA(P.ExStyle, Own ? WindowClassName : P.WinClassName.c_str(), P.Caption.c_str(), P.Style, P.X,
                              P.Y, P.Width, P.Height, P.WndParent, nullptr, GetModuleHandleA(nullptr), nullptr);
-    if (!H)
-        fw_SysUtils::RaiseLastOSError();
+    if (!H) // the system may leave no reason (no display, for one)
+        throw fw_SysUtils::EOSError(fw_SysUtils::Format("Error creating window of %s %s", {ClassName(), Name()}));
     FHandle = H;
     SetWindowLongPtrA(H, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     WNDPROC Old = reinterpret_cast<WNDPROC>(
