@@ -1,7 +1,7 @@
 #!/bin/bash
 # The main job: sets up the machine, builds the setup program of Quorvane and
-# starts it under Wine in a fresh scratch prefix with a virtual display,
-# showing what it did (output in build/main-job/).
+# runs it under Wine in a fresh scratch prefix with a virtual display, showing
+# what it did (output kept in build/main-job/).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")" && pwd)
 BUILD=${WENDREL_BUILD:-$ROOT/build}
@@ -9,23 +9,30 @@ OUT=$BUILD/main-job
 "$ROOT/scripts/setup.sh" "$BUILD"
 source "$ROOT/scripts/wine-session.sh"
 wendrel_session_start "$BUILD/main-session"
-mkdir -p "$OUT"
+rm -rf "$OUT" && mkdir -p "$OUT"
 
 SETUP=$BUILD/project/Teskor_Install.exe
-echo "== starting $(basename "$SETUP") under Wine"
+echo "== running $(basename "$SETUP") under Wine (no arguments: a normal installation)"
 wine "$SETUP" >"$OUT/setup.out" 2>&1 &
 pid=$!
-win=""
-for _ in $(seq 100); do
-  win=$(xdotool search --name "^Install Quorvane$" 2>/dev/null | head -n 1) && [ -n "$win" ] && break
-  sleep 0.2
+# Catch its window while it is up.
+for _ in $(seq 50); do
+  win=$(xdotool search --name '^Install Quorvane$' 2>/dev/null | head -n 1) || true
+  if [ -n "${win:-}" ]; then
+    import -window root "$OUT/screen.png" 2>/dev/null &&
+      echo "   its window \"Install Quorvane\" came up; screenshot: $OUT/screen.png"
+    break
+  fi
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
 done
-if [ -z "$win" ]; then
-  echo "the setup program showed no window; its output:"; cat "$OUT/setup.out"; exit 1
-fi
-sleep 1
-import -window root "$OUT/screen.png"
-echo "== its window \"Install Quorvane\" is up; screenshot: $OUT/screen.png"
-echo "   geometry: $(xdotool getwindowgeometry "$win" | tr '\n' ' ')"
-wineserver -k
-wait "$pid" 2>/dev/null || true
+code=0
+wait "$pid" || code=$?
+echo "   it ended with exit code $code"
+[ -s "$OUT/setup.out" ] && { echo "   its messages:"; sed 's/^/     /' "$OUT/setup.out"; }
+
+echo "== the install tree of the Quorvane project as the engine resolves it in this prefix"
+wine "$BUILD/tests/project/project_tests.exe" --gtest_filter=QuorvaneProject.TreeOrderAndDestinations \
+  2>&1 | tr -d '\r' | grep -E '^ *(Install1|Group|Directory|InstallFile|idMiscellaneous|ifUninstallEXE)' |
+  sed 's/^/   /'
+exit "$code"
