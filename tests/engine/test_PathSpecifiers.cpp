@@ -177,19 +177,19 @@ TEST(PathSpecifiers, FileContainerSpecifierNamingAndUse)
     EXPECT_EQ(D3->PathSpecifier()->Name(), "psFileContainer2");
     EXPECT_EQ(D3->PathSpecifier()->FileContainer(), D3);
 
-    TpsFileContainer* Spec = D1->PathSpecifier();
+    TpsFileContainer* Specifier = D1->PathSpecifier();
     D1->SetDestDir("C:\\Target\\");
     D1->SetDescription("Teskor_1");
-    EXPECT_EQ(Spec->GetDescription(), "Path into which Teskor_1 will be installed");
-    EXPECT_EQ(Spec->GetDisplayName(), "<Teskor_1>");
+    EXPECT_EQ(Specifier->GetDescription(), "Path into which Teskor_1 will be installed");
+    EXPECT_EQ(Specifier->GetDisplayName(), "<Teskor_1>");
     fw_Classes::TComponent Link(Form.get());
-    EXPECT_EQ(Spec->GetPath(&Link), "C:\\Target");
+    EXPECT_EQ(Specifier->GetPath(&Link), "C:\\Target");
     for (TComponent* Refused : std::initializer_list<TComponent*>{D2, Make<TInstallGroup>(Form, "G"),
                                                                   Make<TInstallFile>(Form, "F")})
-        EXPECT_EQ(MessageOf<IEPathSpecifier>([&] { Spec->Validate(Refused); }),
+        EXPECT_EQ(MessageOf<IEPathSpecifier>([&] { Specifier->Validate(Refused); }),
                   "A file container cannot reference another file container or group");
 
-    EXPECT_EQ(MessageOf<IEPathSpecifier>([&] { D2->SetDestDirType(Spec); }),
+    EXPECT_EQ(MessageOf<IEPathSpecifier>([&] { D2->SetDestDirType(Specifier); }),
               "A file container cannot reference another file container or group");
     delete D1; // its specifier goes with it
     EXPECT_EQ(Form->FindComponent("psFileContainer"), nullptr);
