@@ -46,10 +46,14 @@ void ProcessMessages()
 int ZLevel(TCompressionLevel Level)
 {
     switch (Level) {
-    case colNone: return 0;
-    case colFastest: return 1;
-    case colDefault: return Z_DEFAULT_COMPRESSION;
-    default: return 9;
+    case colNone:
+        return 0;
+    case colFastest:
+        return 1;
+    case colDefault:
+        return Z_DEFAULT_COMPRESSION;
+    default:
+        return 9;
     }
 }
 
@@ -124,9 +128,13 @@ std::unique_ptr<TStream> CreateNewFile(const std::string& Name)
     return std::make_unique<TOwnedHandleStream>(H);
 }
 
-std::string WithBackslash(const std::string& Dir)
+std::string WithBackslash(const std::string& Dir) { return Dir.empty() || Dir.back() == '\\' ? Dir : Dir + "\\"; }
+
+std::string WithoutBackslash(std::string Dir)
 {
-    return Dir.empty() || Dir.back() == '\\' ? Dir : Dir + "\\";
+    while (!Dir.empty() && Dir.back() == '\\')
+        Dir.pop_back();
+    return Dir;
 }
 
 std::string DiskFileName(const std::string& Name, int Disk)
@@ -217,7 +225,8 @@ std::unique_ptr<TStream> TWdrlCompress::CreateDiskFile(const std::string& Path)
 
 // Compress and Extract end alike: a user abort is reported through OnAborted,
 // the silent abort returns, anything else marks the engine aborted.
-template <class Body> void TWdrlCompress::Guarded(Body Run)
+template <class Body>
+void TWdrlCompress::Guarded(Body Run)
 {
     try {
         Run();
@@ -236,6 +245,9 @@ template <class Body> void TWdrlCompress::Guarded(Body Run)
 
 void TWdrlCompress::ReadArchiveInfo()
 {
+    // Only a successful read marks the table read; after a failure a partial
+    // or stale table must be read again, not used.
+    FTableRead = false;
     std::unique_ptr<TFileStream> Stream;
     if (!FileExists(FCompressedFile))
         throw EWdrlCompress("Cannot open the compressed file %s", {FCompressedFile});
@@ -294,17 +306,20 @@ void TWdrlCompress::OpenDiskFile(std::unique_ptr<TFileStream>& Stream, int DiskN
         Stream.reset();
         if (FHeaders.MultiDisk == 1)
             FileName = DiskFileName(FileName, DiskNumber);
-        if (FileExists(FileName)) {
-            Stream = OpenFile(FileName, Mode, "Cannot open the compressed file %s");
-            return;
-        }
+        if (FileExists(FileName))
+            break;
         if (!OnNewDisk)
             throw EWdrlCompress("Could not open the correct disk file %d", {DiskNumber});
-        std::string Path = ExtractFileDir(FileName);
+        // The handler sees the folder without its backslash, also at a drive's
+        // root ("A:"), so that the name put together below has exactly one.
+        std::string Path = WithoutBackslash(fw_SysUtils::ExtractFilePath(FileName));
         OnNewDisk(this, DiskNumber, Path);
         FileName = Path + "\\" + ExtractFileName(FileName);
     }
-    throw EWdrlCompress("Cannot open the compressed file %s", {FileName});
+    // A disk inserted at the fourth request is used too.
+    if (!FileExists(FileName))
+        throw EWdrlCompress("Cannot open the compressed file %s", {FileName});
+    Stream = OpenFile(FileName, Mode, "Cannot open the compressed file %s");
 }
 
 // ---- adding -------------------------------------------------------------------------------
@@ -510,10 +525,14 @@ void TWdrlCompress::ExtractFile(int, const std::string& Entry)
         if (FileExists(Target)) {
             switch (
                 cmp_TVersion::TVersionResource::IsFileNewer(Header.Version(), Target, Overwrite, Header.Record.Date)) {
-            case cmp_TVersion::cvUnknown: throw EWdrlCompress("Error comparing file versions in TWdrlCompress");
+            case cmp_TVersion::cvUnknown:
+                throw EWdrlCompress("Error comparing file versions in TWdrlCompress");
             case cmp_TVersion::cvSame:
-            case cmp_TVersion::cvKeep: Replace = false; break;
-            default: break;
+            case cmp_TVersion::cvKeep:
+                Replace = false;
+                break;
+            default:
+                break;
             }
             if (Replace) {
                 Fire(OnReplace);
@@ -722,10 +741,14 @@ void TWdrlCompress::CopyFile(const std::string& SourcePath, const std::string& D
     bool Replace = true;
     if (FileExists(Dest)) {
         switch (cmp_TVersion::TVersionResource::IsFileNewerByName(SourcePath, Dest, Overwrite)) {
-        case cmp_TVersion::cvUnknown: throw EWdrlCompress("Error comparing file versions in TWdrlCompress");
+        case cmp_TVersion::cvUnknown:
+            throw EWdrlCompress("Error comparing file versions in TWdrlCompress");
         case cmp_TVersion::cvSame:
-        case cmp_TVersion::cvKeep: Replace = false; break;
-        default: break;
+        case cmp_TVersion::cvKeep:
+            Replace = false;
+            break;
+        default:
+            break;
         }
         if (Replace) {
             Fire(OnReplace, TlzhFileStats{});

@@ -26,10 +26,7 @@ int32_t I32(const std::vector<uint8_t>& B, size_t At)
     return V;
 }
 
-void PutI32(std::vector<uint8_t>& B, size_t At, int32_t V)
-{
-    std::memcpy(&B[At], &V, 4);
-}
+void PutI32(std::vector<uint8_t>& B, size_t At, int32_t V) { std::memcpy(&B[At], &V, 4); }
 
 // The message ReadTable gives for these bytes ("" when it reads them).
 std::string ReadMessage(const std::vector<uint8_t>& Bytes, int* Count = nullptr)
@@ -223,5 +220,18 @@ TEST(FileHeaders, DamagedTablesEndWithTheirMessages)
         FAIL();
     } catch (const EWdrlCompress& E) {
         EXPECT_EQ(E.Message(), "Cannot open the compressed file " + S.Path("missing.1"));
+    }
+
+    // A table that was read and then fails to read again is not used any more.
+    WriteAll(S.Path("later.1"), One);
+    C.SetCompressedFile(S.Path("later.1"));
+    EXPECT_EQ(C.FileCount(), 1);
+    WriteAll(S.Path("later.1"), Loop);
+    EXPECT_THROW(C.ReadArchiveInfo(), EWdrlCompress);
+    try {
+        C.FileCount();
+        FAIL() << "a partial table was used";
+    } catch (const EWdrlCompress& E) {
+        EXPECT_EQ(E.Message(), Corrupt);
     }
 }

@@ -338,6 +338,25 @@ TEST(WdrlCompress, SplitSetAndNewDisks)
     ExtractOne(R, S.Path("two.txt"), S.Path("out3"));
     EXPECT_EQ(Calls, 2);
     EXPECT_EQ(ReadAll(S.Path("out3\\two.txt")), Second);
+    // A disk supplied at the fourth and last request is used.
+    Calls = 0;
+    R.OnNewDisk = [&](TWdrlCompress*, int, std::string& Path) {
+        if (++Calls == 4)
+            Path = S.Path("moved");
+    };
+    R.SetCompressedFile(S.Path("set\\files.1"));
+    ExtractOne(R, S.Path("two.txt"), S.Path("out4"));
+    EXPECT_EQ(Calls, 4);
+    EXPECT_EQ(ReadAll(S.Path("out4\\two.txt")), Second);
+    // At a drive's root the handler is given the drive without a backslash,
+    // and the name looked for next has a single one.
+    std::vector<std::string> Paths;
+    R.OnNewDisk = [&](TWdrlCompress*, int, std::string& Path) { Paths.push_back(Path); };
+    std::unique_ptr<fw_Streams::TFileStream> Disk;
+    std::string AtRoot = "C:\\wendrel-no-such-disk.1";
+    EXPECT_EQ(MessageOf([&] { R.OpenDiskFile(Disk, 1, fw_Streams::fmOpenRead, AtRoot); }),
+              "Cannot open the compressed file C:\\wendrel-no-such-disk.1");
+    EXPECT_EQ(Paths, std::vector<std::string>(4, "C:"));
 
     // No handler while splitting onto a full disk.
     TFloppyCompress N(nullptr);
@@ -347,6 +366,28 @@ TEST(WdrlCompress, SplitSetAndNewDisks)
     EXPECT_EQ(MessageOf([&] { N.SplitToDisks(S.Path("set2"), "files.1"); }),
               "There was no event handler for the OnNewDisk event, therefore no new disk could be inserted");
     EXPECT_TRUE(N.Abort);
+}
+
+TEST(WdrlCompress, SplitSetEndsAtTheLastByteDiskNumber)
+{
+    // Each 8 KB chunk fills a disk of 8 KB, so the data asks for one disk per chunk.
+    TScratch S;
+    const auto Noise = Payload(8192 * 256, 61, false);
+    WriteAll(S.Path("noise.bin"), Noise);
+    TFloppyCompress C(nullptr);
+    C.CompressionLevel = colNone;
+    Build(C, S.Path("single.1"), {S.Path("noise.bin")});
+    C.Capacity = 8192;
+    std::vector<int> Asked;
+    C.OnNewDisk = [&](TWdrlCompress*, int Disk, std::string&) { Asked.push_back(Disk); };
+    fw_SysUtils::ForceDirectories(S.Path("set"));
+    EXPECT_THROW(C.SplitToDisks(S.Path("set"), "files.1"), fw_SysUtils::ERangeError);
+    EXPECT_TRUE(C.Abort);
+    // Disks 2 to 255 were asked for; a 256th is neither asked for nor made.
+    ASSERT_EQ(Asked.size(), 254u);
+    EXPECT_EQ(Asked.back(), 255);
+    EXPECT_TRUE(fw_SysUtils::FileExists(S.Path("set\\files.255")));
+    EXPECT_FALSE(fw_SysUtils::FileExists(S.Path("set\\files.256")));
 }
 
 TEST(WdrlCompress, DamagedRecordsEndWithTheirMessages)
