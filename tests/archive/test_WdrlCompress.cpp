@@ -259,6 +259,18 @@ TEST(WdrlCompress, OverwriteRulesAgainstRealTargets)
     EXPECT_TRUE(fw_SysUtils::FileExists(S.Path("again\\module.dll")));
     EXPECT_TRUE(fw_SysUtils::FileExists(S.Path("again\\notes.txt")));
 
+    // A target that cannot be dated, or a rule the engine does not know, cannot be compared.
+    C.Overwrite = cmp_TVersion::owDate;
+    HANDLE Lock = CreateFileA((Out + "\\notes.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(Lock, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(MessageOf([&] { ExtractOne(C, Text, Out); }), "Error comparing file versions in TWdrlCompress");
+    CloseHandle(Lock);
+    C.Overwrite = cmp_TVersion::TOverwriteType(17);
+    EXPECT_EQ(MessageOf([&] { ExtractOne(C, Text, Out); }), "Error comparing file versions in TWdrlCompress");
+    EXPECT_EQ(MessageOf([&] { C.CopyFile(Text, Out + "\\notes.txt"); }),
+              "Error comparing file versions in TWdrlCompress");
+    C.Overwrite = cmp_TVersion::owAlways;
+
     EXPECT_EQ(MessageOf([&] { ExtractOne(C, S.Path("nothing.txt"), Out); }),
               "The file <" + S.Path("nothing.txt") + "> was not found in the archive <" + S.Path("a.1") + ">");
     EXPECT_TRUE(C.Abort);
@@ -365,6 +377,12 @@ TEST(WdrlCompress, SplitSetAndNewDisks)
     fw_SysUtils::ForceDirectories(S.Path("set2"));
     EXPECT_EQ(MessageOf([&] { N.SplitToDisks(S.Path("set2"), "files.1"); }),
               "There was no event handler for the OnNewDisk event, therefore no new disk could be inserted");
+    EXPECT_TRUE(N.Abort);
+    // The rest of a chunk must fit on the new disk.
+    N.OnNewDisk = [](TWdrlCompress*, int, std::string&) {};
+    fw_SysUtils::ForceDirectories(S.Path("set3"));
+    EXPECT_EQ(MessageOf([&] { N.SplitToDisks(S.Path("set3"), "files.1"); }),
+              "There is too little space on this disk to operate");
     EXPECT_TRUE(N.Abort);
 }
 
@@ -521,6 +539,23 @@ TEST(WdrlCompress, AbortsLeaveQuietly)
     EXPECT_EQ(Statuses, 3);
     EXPECT_EQ(Aborted, 1);
     EXPECT_EQ(fw_SysUtils::FileSizeByName(S.Path("copy.txt")), 3 * 8192);
+
+    // A source that shrinks while it is read.
+    C.OnStatus = nullptr;
+    C.OnBeforeAdding = [&](TWdrlCompress*, const TlzhFileStats&) {
+        HANDLE H = CreateFileA(S.Path("shrinks.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+        SetFilePointer(H, 10, nullptr, FILE_BEGIN);
+        SetEndOfFile(H);
+        CloseHandle(H);
+    };
+    WriteAll(S.Path("shrinks.txt"), Payload(100000, 42));
+    C.SetCompressedFile(S.Path("c.1"));
+    C.FilesToProcess().Add(S.Path("shrinks.txt"));
+    EXPECT_EQ(MessageOf([&] { C.Compress(lzcOverwrite, 0); }), "Stream read error");
+    EXPECT_TRUE(C.Abort);
+    EXPECT_EQ(C.FilesToProcess().Count(), 0);
+    EXPECT_EQ(Aborted, 1);
 
     // A silent abort from a handler ends Compress without a message.
     C.OnStatus = nullptr;
