@@ -115,10 +115,21 @@ int RegisteredTypeOfClass(TClass Class)
 
 FW_DEFINE_CLASS(TInstallContainer, TComponent, nullptr, nullptr)
 
-TInstallContainer::TInstallContainer(TComponent* AOwner) : TComponent(AOwner)
+namespace {
+
+// The standard specifiers join the owner before the container does, so that
+// a written project declares them first and reads back without name clashes.
+TComponent* WithStandardSpecifiers(TComponent* AOwner)
 {
     if (fw_Forms::IsFormOrDataModule(AOwner))
         cmp_TPathSpecifier::EnsureStandardSpecifiers(AOwner);
+    return AOwner;
+}
+
+} // namespace
+
+TInstallContainer::TInstallContainer(TComponent* AOwner) : TComponent(WithStandardSpecifiers(AOwner))
+{
     AllInstallContainers().Add(this);
 }
 
@@ -736,6 +747,7 @@ static void DefineDialogOptions(fw_Classes::TPropertyBuilder<TInstallGroupDialog
         "Description", [](O* Self) { return Self->Description.ToVector(); },
         [](O* Self, const std::vector<std::string>& V) { Self->Description.SetVector(V); });
     P.Boolean("DisplayDirectory", &O::DisplayDirectory, &O::DisplayDirectory, true);
+    P.Object<fw_Graphics::TPicture>("SmallIcon", [](O* Self) { return &Self->SmallIcon; });
 }
 
 FW_DEFINE_CLASS(TInstallGroupDialogOptions, fw_Classes::TPersistent, nullptr, DefineDialogOptions)
@@ -932,7 +944,11 @@ void TCustomInstallFile::SetUniqueID(int Value)
 
 void TCustomInstallFile::SetContainer(TInstallContainer* Value)
 {
-    if (!IsLoading() && Value != FContainer && Value) {
+    if (IsLoading() || Value == FContainer) {
+        inherited::SetContainer(Value);
+        return;
+    }
+    if (Value) {
         if (!Value->Is<TFileContainer>())
             throw IECustomInstallFile("The following TInstallFile component %s requires the Container property to be "
                                       "a component descended from the TFileContainer component",
@@ -940,7 +956,32 @@ void TCustomInstallFile::SetContainer(TInstallContainer* Value)
         if (static_cast<TFileContainer*>(Value)->FindFileBySource(SourcePath()))
             throw IEfcDuplicateFile("There is already a file with the name :%s", {SourcePath()});
     }
+    // A moved file keeps its own subfolder; a DLL kind keeps its fixed place.
+    // Both are settled before the move, so that a refusal changes nothing.
+    TCustomPathSpecifier* KindDir = nullptr;
+    std::string KindDestDir = FDestDir;
+    switch (FFileType) {
+    case iftApplicationSpecificDLL:
+        KindDir = SharedSpecifier<cmp_TPathSpecifier::TpsMainInstall>();
+        KindDestDir = "\\System";
+        break;
+    case iftVendorSharedDLL:
+        KindDir = SharedSpecifier<cmp_TPathSpecifier::TpsCommonFiles>();
+        KindDestDir = "\\System";
+        break;
+    case iftSystemWideDLL:
+        KindDir = SharedSpecifier<cmp_TPathSpecifier::TpsSystem>();
+        KindDestDir.clear();
+        break;
+    default:
+        break;
+    }
+    if (KindDir)
+        KindDir->Validate(this);
     inherited::SetContainer(Value);
+    if (KindDir)
+        TInstallContainer::SetDestDirType(KindDir);
+    FDestDir = KindDestDir;
 }
 
 // The steps below (install, build, registration, version reading) and the

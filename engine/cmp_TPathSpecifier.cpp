@@ -55,10 +55,10 @@ TStandardPathSpecList& StandardPathSpecifiers()
 const std::vector<TClass>& StandardKinds()
 {
     static const std::vector<TClass> Kinds = {
-        &TpsVDEDLL::StaticClass(),          &TpsCommonFiles::StaticClass(),   &TpsContainerArchiveFile::StaticClass(),
-        &TpsContainerDestDir::StaticClass(), &TpsDesktopMenu::StaticClass(),   &TpsInstallSource::StaticClass(),
-        &TpsMainArchiveFile::StaticClass(),  &TpsMainInstall::StaticClass(),   &TpsProgramFiles::StaticClass(),
-        &TpsProgramMenu::StaticClass(),      &TpsStartMenu::StaticClass(),     &TpsStartupMenu::StaticClass(),
+        &TpsVDEDLL::StaticClass(),           &TpsCommonFiles::StaticClass(), &TpsContainerArchiveFile::StaticClass(),
+        &TpsContainerDestDir::StaticClass(), &TpsDesktopMenu::StaticClass(), &TpsInstallSource::StaticClass(),
+        &TpsMainArchiveFile::StaticClass(),  &TpsMainInstall::StaticClass(), &TpsProgramFiles::StaticClass(),
+        &TpsProgramMenu::StaticClass(),      &TpsStartMenu::StaticClass(),   &TpsStartupMenu::StaticClass(),
         &TpsSystem::StaticClass(),           &TpsWindow::StaticClass()};
     return Kinds;
 }
@@ -85,10 +85,7 @@ void EnsureStandardSpecifiers(TComponent* Owner)
 
 FW_DEFINE_CLASS(TCustomPathSpecifier, TComponent, nullptr, nullptr)
 
-TCustomPathSpecifier::TCustomPathSpecifier(TComponent* AOwner) : TComponent(AOwner)
-{
-    PathSpecifiers().Add(this);
-}
+TCustomPathSpecifier::TCustomPathSpecifier(TComponent* AOwner) : TComponent(AOwner) { PathSpecifiers().Add(this); }
 
 TCustomPathSpecifier::~TCustomPathSpecifier() { PathSpecifiers().Remove(this); }
 
@@ -138,8 +135,7 @@ static void DefinePathSpecifier(fw_Classes::TPropertyBuilder<TPathSpecifier>& P)
     P.String("Description", &TPathSpecifier::Description, &TPathSpecifier::SetDescription);
 }
 
-FW_DEFINE_CLASS(TPathSpecifier, TCustomPathSpecifier, fw_Classes::CreateComponent<TPathSpecifier>,
-                DefinePathSpecifier)
+FW_DEFINE_CLASS(TPathSpecifier, TCustomPathSpecifier, fw_Classes::CreateComponent<TPathSpecifier>, DefinePathSpecifier)
 
 TPathSpecifier::TPathSpecifier(TComponent* AOwner) : TCustomPathSpecifier(AOwner) {}
 
@@ -181,8 +177,8 @@ TInstallObject* RequireInstallObject(TComponent* Component, const std::string& K
 
 } // namespace
 
-#define WENDREL_DEFINE_KIND(Kind)                                                                                     \
-    FW_DEFINE_CLASS(Kind, TStandardPathSpecifier, fw_Classes::CreateComponent<Kind>, nullptr)                         \
+#define WENDREL_DEFINE_KIND(Kind)                                                                                      \
+    FW_DEFINE_CLASS(Kind, TStandardPathSpecifier, fw_Classes::CreateComponent<Kind>, nullptr)                          \
     Kind::Kind(TComponent* AOwner) : TStandardPathSpecifier(AOwner) { FKindName = std::string(#Kind).substr(1); }
 
 WENDREL_DEFINE_KIND(TpsVDEDLL)
@@ -236,8 +232,8 @@ void TpsContainerArchiveFile::Validate(TComponent* Component)
 std::string TpsContainerArchiveFile::GetPath(TComponent* Component)
 {
     Validate(Component);
-    auto* Container = static_cast<cmp_TInstallContainer::TFileRelated*>(
-        static_cast<TInstallObject*>(Component)->Container());
+    auto* Container =
+        static_cast<cmp_TInstallContainer::TFileRelated*>(static_cast<TInstallObject*>(Component)->Container());
     return ExcludeTrailingBackslash(Container->GetFullArchiveFile());
 }
 
@@ -287,7 +283,11 @@ std::string TpsDesktopMenu::GetPath(TComponent*) { return routines_ExpandPaths::
 std::string TpsInstallSource::GetDescription() { return "Path from which the user ran the install"; }
 std::string TpsInstallSource::GetDisplayName() { return "Install source"; }
 void TpsInstallSource::Validate(TComponent* Component) { RequireInstallRoot(Component); }
-std::string TpsInstallSource::GetPath(TComponent* Component) { return RequireInstallRoot(Component)->SourceDir(); }
+// The s switch gives SourceDir exactly as typed, possibly with a final backslash.
+std::string TpsInstallSource::GetPath(TComponent* Component)
+{
+    return ExcludeTrailingBackslash(RequireInstallRoot(Component)->SourceDir());
+}
 
 std::string TpsMainArchiveFile::GetDescription()
 {

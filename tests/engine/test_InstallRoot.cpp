@@ -57,14 +57,16 @@ TEST(InstallRoot, CommandLineSwitches)
     EXPECT_TRUE(Root->Switches().Empty());
 
     for (std::string Bad : {"-x", "-", "*", "word", "/b", "-Q1"})
-        EXPECT_EQ(MessageOf<exceptions_Wendrel::IException>([&] { Parse({"-b", Bad}); }),
+        EXPECT_EQ(MessageOf<exceptions_Wendrel::IException>([&] {
+                      Parse({"-b", Bad});
+                  }),
                   fw_SysUtils::Format(InvalidParameter, {Bad}))
             << Bad;
 
     Parse({"-B", "*R", "-sC:\\My Build\\", "-eSetup.exe", "-cx", "-S D:\\Other "});
-    EXPECT_EQ(Root->Switches(), (cmp_TInstall::TSwitches{cmp_TInstall::swBuild, cmp_TInstall::swAfterReboot,
-                                                         cmp_TInstall::swSourcePath, cmp_TInstall::swSelfExtract,
-                                                         cmp_TInstall::swCleanup}));
+    EXPECT_EQ(Root->Switches(),
+              (cmp_TInstall::TSwitches{cmp_TInstall::swBuild, cmp_TInstall::swAfterReboot, cmp_TInstall::swSourcePath,
+                                       cmp_TInstall::swSelfExtract, cmp_TInstall::swCleanup}));
     EXPECT_EQ(Root->ParameterContents()[cmp_TInstall::swSourcePath], " D:\\Other "); // the later one, as given
     EXPECT_EQ(Root->ParameterContents()[cmp_TInstall::swSelfExtract], "Setup.exe");
     EXPECT_EQ(Root->ParameterContents()[cmp_TInstall::swBuild], "");
@@ -96,19 +98,39 @@ TEST(InstallRoot, LoadingParsesChoosesTypeAndSourceDir)
         fw_Reader::ReadComponentText(Form.get(), SmallProject);
         EXPECT_EQ(cmp_TInstall::InstallRoot()->SourceDir(), "C:\\My Build\\");
         EXPECT_FALSE(cmp_TInstall::InstallRoot()->Switches().Contains(cmp_TInstall::swBuild));
+        // The folder kind drops the backslash that the switch kept.
+        auto* Source = static_cast<cmp_TPathSpecifier::TCustomPathSpecifier*>(Form->FindComponent("psInstallSource"));
+        EXPECT_EQ(Source->GetPath(cmp_TInstall::InstallRoot()), "C:\\My Build");
+    }
+    // Started by the self-extracting setup, the archive is that program.
+    for (const char* Program : {"-eSetup.exe", "-e", "-e  "}) {
+        TArguments Given({"-sD:\\Dist", Program});
+        TOwnedForm Form;
+        fw_Reader::ReadComponentText(Form.get(), SmallProject);
+        auto* Archive =
+            static_cast<cmp_TPathSpecifier::TCustomPathSpecifier*>(Form->FindComponent("psMainArchiveFile"));
+        auto* Dir = static_cast<TInstallDirectory*>(Form->FindComponent("Dir"));
+        if (std::string(Program) == "-eSetup.exe")
+            EXPECT_EQ(Archive->GetPath(Dir), "D:\\Dist\\Setup.exe");
+        else
+            EXPECT_EQ(MessageOf<exceptions_Wendrel::IEInstall>([&] { Archive->GetPath(Dir); }),
+                      "You forgot to pass in the name of the self-extracting executable. Usage example: "
+                      "\"-eSetup.exe\"")
+                << Program;
     }
     for (std::vector<std::string> Args : {std::vector<std::string>{"-d"}, {"-D", "-s  "}}) {
         TArguments Given(Args);
         TOwnedForm Form;
-        EXPECT_EQ(MessageOf<exceptions_Wendrel::IEInstall>(
-                      [&] { fw_Reader::ReadComponentText(Form.get(), SmallProject); }),
-                  "You forgot to pass in the build directory. In Run | Parameters, follow this format: -d "
-                  "\"-sC:\\My Build\"");
+        EXPECT_EQ(
+            MessageOf<exceptions_Wendrel::IEInstall>([&] { fw_Reader::ReadComponentText(Form.get(), SmallProject); }),
+            "You forgot to pass in the build directory. In Run | Parameters, follow this format: -d "
+            "\"-sC:\\My Build\"");
     }
     TArguments Given({"-q"});
     TOwnedForm Form;
-    EXPECT_EQ(MessageOf<exceptions_Wendrel::IException>([&] { fw_Reader::ReadComponentText(Form.get(), SmallProject); }),
-              fw_SysUtils::Format(InvalidParameter, {"-q"}));
+    EXPECT_EQ(
+        MessageOf<exceptions_Wendrel::IException>([&] { fw_Reader::ReadComponentText(Form.get(), SmallProject); }),
+        fw_SysUtils::Format(InvalidParameter, {"-q"}));
 }
 
 TEST(InstallRoot, CreationDefaultsAndSetters)
@@ -158,11 +180,73 @@ TEST(InstallRoot, CreationDefaultsAndSetters)
     EXPECT_EQ(Root->PresetupFiles(), (std::vector<std::string>{"a.dll", "b.dll"}));
     EXPECT_EQ(MessageOf<exceptions_Wendrel::IEInstall>([&] { Root->SetDistributeType(cmp_TInstall::dtWeb); }),
               "DistributeType can only be set at design-time");
+    Root->SetLoading(true); // a stored type stands until the net location goes
+    Root->SetDistributeType(cmp_TInstall::dtWeb);
+    Root->SetLoading(false);
+    EXPECT_EQ(cmp_TInstall::CurrentDistributeType(), cmp_TInstall::dtWeb);
+    Root->SetNetLocation(nullptr);
+    EXPECT_EQ(Root->DistributeType(), cmp_TInstall::dtTraditional);
     Root->SetArchiveFileType(nullptr);
     Root->SetArchiveFile("x.1");
     Root->SetUseLoadingProgram(true);
     EXPECT_EQ(Root->ArchiveFileType(), Form->FindComponent("psMainArchiveFile"));
     EXPECT_EQ(Root->ArchiveFile(), "");
+}
+
+TEST(InstallRoot, ActivationHandlerAndHiddenForm)
+{
+    TArguments Given({});
+    TOwnedForm Form;
+    Form->SetBounds(10, 20, 300, 200);
+    std::vector<fw_Classes::TObject*> Senders;
+    Form->OnActivate = [&](fw_Classes::TObject* Sender) { Senders.push_back(Sender); };
+    fw_Reader::ReadComponentText(Form.get(), R"(object Setup: TForm
+  object Install1: TInstall
+    HideMainForm = True
+    RunAutomatic = False
+  end
+end)");
+    TCustomInstall* Root = cmp_TInstall::InstallRoot();
+    ASSERT_NE(Root, nullptr);
+    EXPECT_TRUE(Root->AutoMaximizeWindow()); // read values are only stored
+    EXPECT_EQ(Form->Left(), -600);
+    EXPECT_EQ(Form->Top(), -400);
+    ASSERT_TRUE(bool(Form->OnActivate));
+
+    Form->OnActivate(Form.get());
+    EXPECT_EQ(Senders, std::vector<fw_Classes::TObject*>{Form.get()}); // the earlier handler, with the owner
+    EXPECT_TRUE(Root->Activated());
+    EXPECT_EQ(Form->WindowState(), fw_Forms::wsMaximized);
+    Form->OnActivate(Form.get()); // only the first activation counts
+    EXPECT_EQ(Senders.size(), 1u);
+
+    Senders.clear();
+    delete Root; // gives the form its own handler back
+    ASSERT_TRUE(bool(Form->OnActivate));
+    Form->OnActivate(Form.get());
+    EXPECT_EQ(Senders.size(), 1u);
+}
+
+TEST(InstallRoot, RunningAutomaticallyNeedsAForm)
+{
+    TArguments Given({});
+    const char* const OnADataModule = R"(object Data: TDataModule
+  object Install1: TInstall
+    RunAutomatic = %s
+  end
+end)";
+    {
+        fw_Forms::TDataModule Data(nullptr);
+        EXPECT_EQ(MessageOf<exceptions_Wendrel::IEInstall>(
+                      [&] { fw_Reader::ReadComponentText(&Data, fw_SysUtils::Format(OnADataModule, {"True"})); }),
+                  "Application.MainForm is undefined and the TInstall is not on a form. Therefore, therefore the "
+                  "TInstall can't run the installation automatically");
+    }
+    EXPECT_EQ(cmp_TInstall::InstallRoot(), nullptr);
+    fw_Forms::TDataModule Data(nullptr);
+    fw_Reader::ReadComponentText(&Data, fw_SysUtils::Format(OnADataModule, {"False"}));
+    ASSERT_NE(cmp_TInstall::InstallRoot(), nullptr);
+    EXPECT_EQ(cmp_TInstall::InstallRoot()->InstallForm(), nullptr);
 }
 
 } // namespace engine_tests

@@ -121,6 +121,56 @@ TEST(InstallTree, RefusedContainmentLeavesTreeAsItWas)
     EXPECT_EQ(HelperNames(Dir), std::vector<std::string>{"File"});
 }
 
+TEST(InstallTree, MovedFilesKeepTheirSubfolderOrTheirKindsPlace)
+{
+    TOwnedForm Form;
+    auto* Root = Make<TInstall>(Form, "Install1");
+    Root->SetDestDir("\\Pellunar");
+    auto* First = Make<TInstallDirectory>(Form, "First");
+    auto* Second = Make<TInstallDirectory>(Form, "Second");
+    First->SetContainer(Root);
+    Second->SetContainer(Root);
+    Second->SetDestDir("\\Other");
+
+    auto* File = Make<TInstallFile>(Form, "File");
+    File->SetFileName("a.exe");
+    File->SetContainer(First);
+    File->SetDestDir("\\Bin");
+    File->SetContainer(Second);
+    EXPECT_EQ(File->DestDir(), "\\Bin");
+    EXPECT_TRUE(File->DestDirType()->Is<cmp_TPathSpecifier::TpsContainerDestDir>());
+    EXPECT_EQ(File->GetFullDestDir(), Root->GetFullDestDir() + "\\Other\\Bin");
+    File->SetContainer(nullptr);
+    EXPECT_EQ(File->DestDirType(), nullptr);
+    EXPECT_EQ(File->DestDir(), "\\Bin");
+
+    struct TKind {
+        TInstallFileType Type;
+        const char* Specifier;
+        const char* DestDir;
+    };
+    for (const TKind& K :
+         {TKind{iftApplicationSpecificDLL, "psMainInstall", "\\System"},
+          TKind{iftVendorSharedDLL, "psCommonFiles", "\\System"}, TKind{iftSystemWideDLL, "psSystem", ""}}) {
+        auto* Dll = Make<TInstallFile>(Form, std::string("Dll") + K.Specifier);
+        Dll->SetFileName(std::string(K.Specifier) + ".dll");
+        Dll->SetFileType(K.Type);
+        Dll->SetDestDir("\\Mine");
+        Dll->SetContainer(First);
+        EXPECT_EQ(Dll->DestDirType(), Form->FindComponent(K.Specifier)) << K.Specifier;
+        EXPECT_EQ(Dll->DestDir(), K.DestDir) << K.Specifier;
+    }
+
+    // Without a root the main-install place cannot be had: the move is refused.
+    auto* Loose = Make<TInstallDirectory>(Form, "Loose");
+    auto* Dll = static_cast<TInstallFile*>(Form->FindComponent("DllpsMainInstall"));
+    delete Root;
+    EXPECT_EQ(MessageOf<cmp_TPathSpecifier::IEPathSpecifier>([&] { Dll->SetContainer(Loose); }),
+              "There is no TInstall component so the path specifier could not be expanded for DllpsMainInstall");
+    EXPECT_EQ(Dll->Container(), First);
+    EXPECT_EQ(Loose->HelperCount(), 0);
+}
+
 TEST(InstallTree, DestroyedNodesLeaveTheTree)
 {
     TOwnedForm Form;
@@ -156,6 +206,35 @@ TEST(InstallTree, DestroyedNodesLeaveTheTree)
     delete Form->FindComponent("psContainerDestDir");
     EXPECT_EQ(Inner->DestDirType(), nullptr);
     EXPECT_EQ(Inner->GetFullDestDir(), "");
+}
+
+TEST(InstallTree, GroupDialogOptionsTravelWithTheProject)
+{
+    // A 1 by 1 pixel, 24 bits per pixel .bmp file.
+    const std::vector<uint8_t> Icon = {'B', 'M', 58, 0, 0, 0, 0, 0, 0,  0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0,
+                                       0,   0,   1,  0, 0, 0, 1, 0, 24, 0, 0,  0, 0, 0, 4,  0, 0, 0, 0, 0,
+                                       0,   0,   0,  0, 0, 0, 0, 0, 0,  0, 0,  0, 0, 0, 9,  8, 7, 0};
+    std::string Text;
+    {
+        TOwnedForm Form;
+        Form->SetName("Setup");
+        auto* Group = Make<TInstallGroup>(Form, "Group");
+        TInstallGroupDialogOptions Options;
+        Options.AllowChangeDir = false;
+        Options.Description.SetVector({"Teskor", "files"});
+        Options.SmallIcon.Bitmap().SetData(Icon);
+        Group->SetDialogOptions(&Options);
+        EXPECT_EQ(Group->DialogOptions()->SmallIcon.Bitmap().Data(), Icon);
+        Text = fw_Reader::WriteComponentText(Form.get());
+    }
+    TOwnedForm Form;
+    fw_Reader::ReadComponentText(Form.get(), Text);
+    auto* Group = static_cast<TInstallGroup*>(Form->FindComponent("Group"));
+    ASSERT_NE(Group, nullptr);
+    EXPECT_FALSE(Group->DialogOptions()->AllowChangeDir);
+    EXPECT_TRUE(Group->DialogOptions()->AllowExcludeInclude);
+    EXPECT_EQ(Group->DialogOptions()->Description.ToVector(), (std::vector<std::string>{"Teskor", "files"}));
+    EXPECT_EQ(Group->DialogOptions()->SmallIcon.Bitmap().Data(), Icon);
 }
 
 TEST(InstallTree, IncludeAndInstallTypeFilter)
@@ -243,6 +322,24 @@ end)");
     const int PlainID = Plain->UniqueID();
     delete Plain;
     EXPECT_FALSE(UniqueIDTaken(PlainID));
+
+    // When every number is taken a new file keeps 0 without owning its flag.
+    int Free = 0;
+    for (int N = 0; N < UniqueIDCount; ++N)
+        Free += UniqueIDTaken(N) ? 0 : 1;
+    TCustomInstallFile* HolderOfZero = UniqueIDTaken(0) ? nullptr : Make<TInstallFile>(Form, "Zero");
+    for (int I = HolderOfZero ? 1 : 0; I < Free; ++I)
+        new TInstallFile(Form.get());
+    for (int N = 0; N < UniqueIDCount; ++N)
+        ASSERT_TRUE(UniqueIDTaken(N)) << N;
+    auto* Extra = new TInstallFile(Form.get());
+    EXPECT_EQ(Extra->UniqueID(), 0);
+    delete Extra;
+    EXPECT_TRUE(UniqueIDTaken(0)); // still the first file's
+    if (HolderOfZero) {
+        delete HolderOfZero;
+        EXPECT_FALSE(UniqueIDTaken(0));
+    }
 }
 
 } // namespace engine_tests
