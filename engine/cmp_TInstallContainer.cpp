@@ -646,6 +646,11 @@ int TFileContainer::GetSize(bool IncludeAll, bool Recursive)
 // build and install steps.
 void TFileContainer::Execute(TInstallFileState Operation)
 {
+    // The container is idle again also when the operation fails.
+    struct TIdleAtEnd {
+        TInstallFileState& State;
+        ~TIdleAtEnd() { State = ifsNone; }
+    } IdleAtEnd{FState};
     switch (Operation) {
     case ifsCompress:
         Compress(0);
@@ -659,7 +664,6 @@ void TFileContainer::Execute(TInstallFileState Operation)
     default:
         break;
     }
-    FState = ifsNone;
 }
 
 void TFileContainer::CopyFiles() {}

@@ -25,6 +25,21 @@ public:
 
 FW_DEFINE_CLASS(TProbe, TInstallObject, nullptr, nullptr)
 
+// A directory whose install fails half-way.
+class TFailingDirectory : public TInstallDirectory {
+    FW_CLASS(TFailingDirectory, TInstallDirectory)
+
+public:
+    explicit TFailingDirectory(TComponent* AOwner) : TInstallDirectory(AOwner) {}
+    void InstallObjects() override
+    {
+        FState = ifsInstall;
+        throw IEFileContainer("Disk gone");
+    }
+};
+
+FW_DEFINE_CLASS(TFailingDirectory, TInstallDirectory, nullptr, nullptr)
+
 std::vector<std::string> HelperNames(TInstallContainer* C)
 {
     std::vector<std::string> Names;
@@ -281,6 +296,14 @@ TEST(InstallTree, IncludeAndInstallTypeFilter)
     Dir->DisplayMessage("Copying");
     Dir->ClearMessage();
     EXPECT_EQ(Probe->Codes, (std::vector<int>{-974, -973}));
+}
+
+TEST(InstallTree, ExecuteLeavesTheContainerIdleAlsoAfterAFailure)
+{
+    TOwnedForm Form;
+    auto* Dir = Make<TFailingDirectory>(Form, "Dir");
+    EXPECT_EQ(MessageOf<IEFileContainer>([&] { Dir->Execute(ifsInstall); }), "Disk gone");
+    EXPECT_EQ(Dir->State(), ifsNone);
 }
 
 TEST(InstallTree, ListsAndUniqueIDs)

@@ -110,6 +110,75 @@ TEST(QuorvaneProject, TreeOrderAndDestinations)
     EXPECT_EQ(Form->ComponentCount(), 26); // the auto-made specifiers were replaced by the project's
 }
 
+TEST(QuorvaneProject, StoredValuesOfTheProject)
+{
+    TArguments NoArguments({});
+    std::unique_ptr<TfrmTeskor_Install_D4, fw_Classes::TComponentDeleter> Form(new TfrmTeskor_Install_D4(nullptr));
+    EXPECT_EQ(Form->Left(), 251);
+    EXPECT_EQ(Form->Top(), 181);
+    EXPECT_EQ(Form->Width(), 696);
+    EXPECT_EQ(Form->Height(), 480);
+    EXPECT_EQ(Form->Font()->Name(), "MS Sans Serif");
+    EXPECT_EQ(Form->Font()->Height(), -11);
+    EXPECT_EQ(Form->Color(), fw_Graphics::clBtnFace);
+    EXPECT_EQ(Form->PixelsPerInch(), 96);
+
+    cmp_TInstall::TInstall* Root = Form->Install1;
+    ASSERT_NE(Root, nullptr);
+    EXPECT_EQ(Root->BuildInfo()->OCXName, "wwsetup");
+    EXPECT_FALSE(Root->BuildInfo()->SignCode);
+    EXPECT_EQ(Root->DestDir(), "\\Pellunar\\Ombo\\Teskor");
+    EXPECT_EQ(Root->DestDirType(), Form->psProgramFiles);
+    EXPECT_FALSE(Root->HideMainForm());
+    EXPECT_TRUE(Root->AutoMaximizeWindow());
+    EXPECT_FALSE(Root->Reboot());
+    EXPECT_TRUE(Root->UseLoadingProgram());
+    EXPECT_EQ(Root->ArchiveFileType(), Form->psMainArchiveFile);
+
+    const TInstallTypeSet Three{itFull, itDefault, itCompact};
+    struct TContainer {
+        TFileContainer* Node;
+        TInstallContainer* Container;
+        const char* Description;
+        const char* DestDir;
+    };
+    for (const TContainer& C :
+         {TContainer{Form->idMiscellaneous, Root, "Uninstall", "\\Uninstall"},
+          TContainer{Form->Group, Root, "Teskor", ""}, TContainer{Form->Directory, Form->Group, "Teskor_1", ""}}) {
+        ASSERT_NE(C.Node, nullptr) << C.Description;
+        EXPECT_EQ(C.Node->Tag(), 1) << C.Description;
+        EXPECT_EQ(C.Node->ArchiveFileType(), Form->psContainerArchiveFile) << C.Description;
+        EXPECT_EQ(C.Node->Container(), C.Container) << C.Description;
+        EXPECT_EQ(C.Node->Description(), C.Description);
+        EXPECT_EQ(C.Node->DestDir(), C.DestDir) << C.Description;
+        EXPECT_EQ(C.Node->DestDirType(), Form->psContainerDestDir) << C.Description;
+        EXPECT_EQ(C.Node->InstallTypes(), Three) << C.Description;
+    }
+
+    struct TFile {
+        TInstallFile* File;
+        const char* FileName;
+        int UniqueID;
+        bool Help;
+    };
+    for (const TFile& F :
+         {TFile{Form->InstallFile2, "Ombo_Teskor_SD.exe", 1, false},
+          TFile{Form->InstallFile3, "Ombo_Teskor_KH.dll", 2, false},
+          TFile{Form->InstallFile4, "Ombo_Teskor.Hlp", 3, true}, TFile{Form->InstallFile6, "Ombo_Teskor.GID", 5, false},
+          TFile{Form->InstallFile61, "Ombo_Teskor.exe", 4, false}}) {
+        ASSERT_NE(F.File, nullptr) << F.FileName;
+        EXPECT_EQ(F.File->FileName(), F.FileName);
+        EXPECT_EQ(F.File->DestName(), F.FileName);
+        EXPECT_EQ(F.File->UniqueID(), F.UniqueID) << F.FileName;
+        EXPECT_EQ(F.File->RegisterAsHelp(), F.Help) << F.FileName;
+        EXPECT_EQ(F.File->Container(), Form->Directory) << F.FileName;
+        EXPECT_EQ(F.File->ArchiveFileType(), Form->psContainerArchiveFile) << F.FileName;
+        EXPECT_EQ(F.File->DestDirType(), Form->psContainerDestDir) << F.FileName;
+        EXPECT_EQ(F.File->InstallTypes(), Three) << F.FileName;
+        EXPECT_EQ(F.File->OverwriteMode(), owAlways) << F.FileName;
+    }
+}
+
 TEST(QuorvaneProject, InstallRootTakesThePictureResourceByDefault)
 {
     TArguments NoArguments({});
