@@ -319,6 +319,16 @@ void TComponent::SetLoading(bool Value)
         FComponentState.Exclude(csLoading);
 }
 
+void TComponent::SetDesigning(bool Value)
+{
+    if (Value)
+        FComponentState.Include(csDesigning);
+    else
+        FComponentState.Exclude(csDesigning);
+    for (TComponent* C : FComponents)
+        C->SetDesigning(Value);
+}
+
 void TComponent::Loaded() { FComponentState.Exclude(csLoading); }
 
 // ---- TStrings ----------------------------------------------------------------

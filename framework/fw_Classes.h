@@ -413,6 +413,9 @@ public:
     // The reader's hooks: loading starts before the properties are set and
     // ends with Loaded once every component of the project has them.
     void SetLoading(bool Value);
+    // Puts this component and those it owns in (or out of) the design state,
+    // as a design tool (or a test of design-time behaviour) does.
+    void SetDesigning(bool Value);
     virtual void Loaded();
     // The component that holds this one in the project text (controls use
     // it for their parent); the owner is always the root.

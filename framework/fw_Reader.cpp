@@ -236,9 +236,18 @@ public:
             FRoot->SetLoading(false);
             throw;
         }
-        FRoot->Loaded();
-        for (TComponent* C : FCreated)
-            C->Loaded();
+        // A component refusing its load ends the read; the others stop
+        // loading too, and stay with the root, whose owner frees them.
+        try {
+            FRoot->Loaded();
+            for (TComponent* C : FCreated)
+                C->Loaded();
+        } catch (...) {
+            FRoot->SetLoading(false);
+            for (TComponent* C : FCreated)
+                C->SetLoading(false);
+            throw;
+        }
     }
 
 private:

@@ -70,6 +70,8 @@ public:
     {
         TComponent::Loaded();
         Log.push_back("loaded " + Name() + (FLink ? " -> " + FLink->Name() : ""));
+        if (Text == "refuse")
+            throw Exception("refused by " + Name());
     }
 
     TNode* Link() const { return FLink; }
@@ -307,6 +309,28 @@ TEST_F(ComponentTest, MalformedProjectsNameTheLineAndLeaveNothingBehind)
         EXPECT_FALSE(Root.IsLoading());
         EXPECT_EQ(Alive, 1);
     }
+}
+
+TEST_F(ComponentTest, AComponentRefusingItsLoadEndsTheReadWithNothingLeftLoading)
+{
+    TRoot Root(nullptr);
+    try {
+        fw_Reader::ReadComponentText(&Root, "object Root: TRoot\n"
+                                            "  object A: TNode\n    Text = 'refuse'\n  end\n"
+                                            "  object B: TNode\n  end\nend\n");
+        ADD_FAILURE();
+    } catch (const Exception& E) {
+        EXPECT_EQ(E.Message(), "refused by A");
+    }
+    ASSERT_EQ(Root.ComponentCount(), 2); // kept by the root, which frees them
+    for (int I = 0; I < 2; ++I)
+        EXPECT_FALSE(Root.Components(I)->IsLoading()) << Root.Components(I)->Name();
+    EXPECT_FALSE(Root.IsLoading());
+
+    Root.SetDesigning(true);
+    EXPECT_TRUE(Root.Components(1)->IsDesigning());
+    auto* Later = new TNode(&Root); // joins in the owner's state
+    EXPECT_TRUE(Later->IsDesigning());
 }
 
 TEST(StringLists, TextValuesAndSearch)
