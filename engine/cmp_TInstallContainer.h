@@ -6,6 +6,7 @@
 
 #include "archive/cmp_TWdrlCompress.h"
 #include "engine/cmp_TPathSpecifier.h"
+#include "engine/cmp_TVersion.h"
 #include "framework/fw_Classes.h"
 #include "framework/fw_Graphics.h"
 #include "routines/exceptions_Wendrel.h"
@@ -40,9 +41,13 @@ enum TInstallFileType : uint8_t {
 extern const fw_Classes::TEnumInfo TInstallFileTypeInfo;
 enum TInstallFileState : uint8_t { ifsNone, ifsCompress, ifsInstall, ifsCopying };
 extern const fw_Classes::TEnumInfo TInstallFileStateInfo;
-// Declared with the version comparison; repeated here until that unit is in.
-enum TOverwriteType : uint8_t { owAlways, owNever, owVersion, owDate, owVersionDate };
-extern const fw_Classes::TEnumInfo TOverwriteTypeInfo;
+using cmp_TVersion::owAlways;
+using cmp_TVersion::owDate;
+using cmp_TVersion::owNever;
+using cmp_TVersion::owVersion;
+using cmp_TVersion::owVersionDate;
+using cmp_TVersion::TOverwriteType;
+using cmp_TVersion::TOverwriteTypeInfo;
 using cmp_TWdrlCompress::TlzhCommand;
 extern const fw_Classes::TEnumInfo TlzhCommandInfo;
 
@@ -79,8 +84,8 @@ using TInstallFileNotifyEvent = std::function<void(TCustomInstallFile* InstallFi
 using TInstallFileStatusEvent =
     std::function<void(TCustomInstallFile* InstallFile, int FilePercentDone, int TotalPercentDone)>;
 using TInstallFileNewDiskEvent = std::function<void(TCustomInstallFile* InstallFile, int NewDisk, std::string& Path)>;
-using TDataReceivedEvent = std::function<void(TObject* Sender, const std::string& FileName, int Bytes,
-                                              int TotalBytes, int FileSize, const char* Buffer)>;
+using TDataReceivedEvent = std::function<void(TObject* Sender, const std::string& FileName, int Bytes, int TotalBytes,
+                                              int FileSize, const char* Buffer)>;
 
 // Parameter objects of the information codes; the sender owns them.
 class TMessageParameter : public TObject {

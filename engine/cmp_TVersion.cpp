@@ -8,6 +8,9 @@
 
 namespace cmp_TVersion {
 
+const fw_Classes::TEnumInfo TOverwriteTypeInfo{"TOverwriteType",
+                                               {"owAlways", "owNever", "owVersion", "owDate", "owVersionDate"}};
+
 using fw_SysUtils::FileDateToDateTime;
 using fw_SysUtils::FileGetDate;
 using fw_SysUtils::IntToHex;
@@ -29,33 +32,54 @@ static_assert(sizeof(CodePages) / sizeof(CodePages[0]) == csArabic + 1);
 std::string FileOSText(DWORD OS)
 {
     switch (OS) {
-    case 0x10000: return "MS-Dos";
-    case 0x20000: return "16 bit OS/2";
-    case 0x30000: return "32 bit OS/2";
-    case 0x40000: return "Windows NT";
-    case 0x1: return "Windows 3.0 or later";
-    case 0x2: return "16 bit OS/2 Presentation Manager";
-    case 0x3: return "32 bit OS/2 Presentation Manager";
-    case 0x4: return "32 bit Windows";
-    case 0x10001: return "Windows 3.0 or later with MS-Dos";
-    case 0x10004: return "32 bit Windows with MS-Dos";
-    case 0x20002: return "16 bit OS/2 with Presentation Manager";
-    case 0x30003: return "32 bit OS/2 with Presentation Manager";
-    case 0x40004: return "Windows NT with 32 bit Windows";
-    default: return "Unknown";
+    case 0x10000:
+        return "MS-Dos";
+    case 0x20000:
+        return "16 bit OS/2";
+    case 0x30000:
+        return "32 bit OS/2";
+    case 0x40000:
+        return "Windows NT";
+    case 0x1:
+        return "Windows 3.0 or later";
+    case 0x2:
+        return "16 bit OS/2 Presentation Manager";
+    case 0x3:
+        return "32 bit OS/2 Presentation Manager";
+    case 0x4:
+        return "32 bit Windows";
+    case 0x10001:
+        return "Windows 3.0 or later with MS-Dos";
+    case 0x10004:
+        return "32 bit Windows with MS-Dos";
+    case 0x20002:
+        return "16 bit OS/2 with Presentation Manager";
+    case 0x30003:
+        return "32 bit OS/2 with Presentation Manager";
+    case 0x40004:
+        return "Windows NT with 32 bit Windows";
+    default:
+        return "Unknown";
     }
 }
 
 std::string FileTypeText(DWORD Type)
 {
     switch (Type) {
-    case 1: return "Application";
-    case 2: return "Dynamic-Link Library";
-    case 3: return "Device Driver";
-    case 4: return "Font";
-    case 5: return "Virtual Device Driver";
-    case 7: return "Static-Link Library";
-    default: return "Unknown";
+    case 1:
+        return "Application";
+    case 2:
+        return "Dynamic-Link Library";
+    case 3:
+        return "Device Driver";
+    case 4:
+        return "Font";
+    case 5:
+        return "Virtual Device Driver";
+    case 7:
+        return "Static-Link Library";
+    default:
+        return "Unknown";
     }
 }
 
@@ -127,8 +151,7 @@ bool HasExecutableHeader(const std::string& Name)
     THandle File(OpenShared(Name));
     char Magic[2] = {};
     DWORD Got = 0;
-    return File.Valid() && ReadFile(File.H, Magic, 2, &Got, nullptr) && Got == 2 && Magic[0] == 'M' &&
-           Magic[1] == 'Z';
+    return File.Valid() && ReadFile(File.H, Magic, 2, &Got, nullptr) && Got == 2 && Magic[0] == 'M' && Magic[1] == 'Z';
 }
 
 TCompareVersionResult CompareDates(TDateTime Source, TDateTime Target)
@@ -143,9 +166,12 @@ TCompareVersionResult CompareDates(TDateTime Source, TDateTime Target)
 TCompareVersionResult VersionAnswer(const std::string& Version, const std::string& TargetPath)
 {
     switch (TVersionResource::CompareVersion(Version, FileVersionOf(TargetPath))) {
-    case 0: return cvSame;
-    case 1: return cvReplace;
-    default: return cvKeep;
+    case 0:
+        return cvSame;
+    case 1:
+        return cvReplace;
+    default:
+        return cvKeep;
     }
 }
 
@@ -233,14 +259,8 @@ const fw_Classes::TEnumInfo CharacterSetInfo{"TCharacterSet",
                                               "csCyrillic", "csMultilingual", "csGreek", "csTurkish", "csHebrew",
                                               "csArabic"}};
 
-uint16_t LanguageID(TLanguage Language)
-{
-    return LanguageIDs[Language];
-}
-uint16_t CodePage(TCharacterSet CharacterSet)
-{
-    return CodePages[CharacterSet];
-}
+uint16_t LanguageID(TLanguage Language) { return LanguageIDs[Language]; }
+uint16_t CodePage(TCharacterSet CharacterSet) { return CodePages[CharacterSet]; }
 
 // ---- TVersionInfo ---------------------------------------------------------------
 
@@ -395,16 +415,20 @@ TCompareVersionResult TVersionResource::IsFileNewer(const std::string& Version, 
         return CompareDates(Date, TargetDate);
     };
     switch (Mode) {
-    case owAlways: return cvReplace;
+    case owAlways:
+        return cvReplace;
     case owNever:
         return !fw_SysUtils::Trim(TargetPath).empty() && fw_SysUtils::FileExists(TargetPath) ? cvKeep : cvReplace;
-    case owVersion: return VersionAnswer(Version, TargetPath);
-    case owDate: return ByDate();
+    case owVersion:
+        return VersionAnswer(Version, TargetPath);
+    case owDate:
+        return ByDate();
     case owVersionDate: {
         TCompareVersionResult R = VersionAnswer(Version, TargetPath);
         return R == cvSame ? ByDate() : R;
     }
-    default: return cvUnknown;
+    default:
+        return cvUnknown;
     }
 }
 
@@ -425,14 +449,18 @@ TCompareVersionResult TVersionResource::IsFileNewerByName(const std::string& Sou
     };
     switch (Mode) {
     case owAlways:
-    case owNever: return IsFileNewer("", TargetPath, Mode, 0);
-    case owDate: return ByDate();
-    case owVersion: return VersionAnswer(FileVersionOf(SourcePath), TargetPath);
+    case owNever:
+        return IsFileNewer("", TargetPath, Mode, 0);
+    case owDate:
+        return ByDate();
+    case owVersion:
+        return VersionAnswer(FileVersionOf(SourcePath), TargetPath);
     case owVersionDate: {
         TCompareVersionResult R = VersionAnswer(FileVersionOf(SourcePath), TargetPath);
         return R == cvSame ? ByDate() : R;
     }
-    default: return cvUnknown;
+    default:
+        return cvUnknown;
     }
 }
 

@@ -10,6 +10,7 @@
 namespace cmp_TVersion {
 
 enum TOverwriteType { owAlways, owNever, owVersion, owDate, owVersionDate };
+extern const fw_Classes::TEnumInfo TOverwriteTypeInfo;
 
 // The answer of the overwrite comparisons.
 enum TCompareVersionResult { cvUnknown, cvSame, cvReplace, cvKeep };
