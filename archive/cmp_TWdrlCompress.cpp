@@ -43,6 +43,15 @@ void ProcessMessages()
         fw_Forms::Application->ProcessMessages();
 }
 
+// Whether the overwrite rule's answer replaces an existing target; a rule
+// that cannot answer fails the file.
+bool Replaces(cmp_TVersion::TCompareVersionResult Answer)
+{
+    if (Answer == cmp_TVersion::cvUnknown)
+        throw EWdrlCompress("Error comparing file versions in TWdrlCompress");
+    return Answer != cmp_TVersion::cvSame && Answer != cmp_TVersion::cvKeep;
+}
+
 int ZLevel(TCompressionLevel Level)
 {
     switch (Level) {
@@ -523,17 +532,8 @@ void TWdrlCompress::ExtractFile(int, const std::string& Entry)
     if (!Output) {
         bool Replace = true;
         if (FileExists(Target)) {
-            switch (
-                cmp_TVersion::TVersionResource::IsFileNewer(Header.Version(), Target, Overwrite, Header.Record.Date)) {
-            case cmp_TVersion::cvUnknown:
-                throw EWdrlCompress("Error comparing file versions in TWdrlCompress");
-            case cmp_TVersion::cvSame:
-            case cmp_TVersion::cvKeep:
-                Replace = false;
-                break;
-            default:
-                break;
-            }
+            Replace = Replaces(
+                cmp_TVersion::TVersionResource::IsFileNewer(Header.Version(), Target, Overwrite, Header.Record.Date));
             if (Replace) {
                 Fire(OnReplace);
                 ExtractName = FileNamePart(ExtractName);
@@ -740,16 +740,7 @@ void TWdrlCompress::CopyFile(const std::string& SourcePath, const std::string& D
 
     bool Replace = true;
     if (FileExists(Dest)) {
-        switch (cmp_TVersion::TVersionResource::IsFileNewerByName(SourcePath, Dest, Overwrite)) {
-        case cmp_TVersion::cvUnknown:
-            throw EWdrlCompress("Error comparing file versions in TWdrlCompress");
-        case cmp_TVersion::cvSame:
-        case cmp_TVersion::cvKeep:
-            Replace = false;
-            break;
-        default:
-            break;
-        }
+        Replace = Replaces(cmp_TVersion::TVersionResource::IsFileNewerByName(SourcePath, Dest, Overwrite));
         if (Replace) {
             Fire(OnReplace, TlzhFileStats{});
             Dest = ExtractDirectory + "\\" + FileNamePart(ExtractName);
