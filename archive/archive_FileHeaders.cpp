@@ -12,10 +12,11 @@ namespace archive_FileHeaders {
 using exceptions_Wendrel::EWdrlCompress;
 using fw_Streams::TSeekOrigin;
 
-namespace {
-
 const char* const ReadHeadersError =
     "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
+
+namespace {
+
 const char* const WriteHeadersError = "Could not write the file headers for the compressed file";
 
 std::string Stored(uint8_t Length, const char* Chars, size_t Capacity)
@@ -32,10 +33,7 @@ void Store(const std::string& Value, uint8_t& Length, char* Chars, size_t Capaci
     Length = uint8_t(N);
 }
 
-std::string BeforeSemicolon(const std::string& S)
-{
-    return S.substr(0, S.find(';'));
-}
+std::string BeforeSemicolon(const std::string& S) { return S.substr(0, S.find(';')); }
 
 } // namespace
 
@@ -59,10 +57,7 @@ void TFileHeader::SetFileName(const std::string& Value)
     Store(Value, Record.FileNameLength, Record.FileNameChars, MaxFileNameLength);
 }
 
-std::string TFileHeader::Version() const
-{
-    return Stored(Record.VersionLength, Record.VersionChars, MaxVersionLength);
-}
+std::string TFileHeader::Version() const { return Stored(Record.VersionLength, Record.VersionChars, MaxVersionLength); }
 
 void TFileHeader::SetVersion(const std::string& Value)
 {
@@ -104,10 +99,7 @@ void TFileHeader::ReadFromStream(fw_Streams::TStream& Stream)
     Loaded = true;
 }
 
-void TFileHeader::WriteToStream(fw_Streams::TStream& Stream) const
-{
-    Stream.WriteBuffer(&Record, FileHeaderSize);
-}
+void TFileHeader::WriteToStream(fw_Streams::TStream& Stream) const { Stream.WriteBuffer(&Record, FileHeaderSize); }
 
 bool TFileHeader::IsValid() const
 {

@@ -11,6 +11,9 @@
 
 namespace archive_FileHeaders {
 
+// The message of every archive whose table or data does not hold together.
+extern const char* const ReadHeadersError;
+
 constexpr int FileHeaderSize = 172;
 constexpr int PreambleSize = 5;
 constexpr int MaxFileNameLength = 100;

@@ -25,8 +25,7 @@ using fw_SysUtils::Format;
 
 namespace {
 
-const char* const CorruptArchive =
-    "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
+using archive_FileHeaders::ReadHeadersError;
 
 // Lets the window system run pending messages between chunks, so that a
 // Cancel button can set Abort. Asking the system is a round trip to the
@@ -266,7 +265,7 @@ void TWdrlCompress::ReadArchiveInfo()
     try {
         FHeaders.ReadTable(*Stream, Offset);
     } catch (const fw_SysUtils::Exception&) {
-        throw EWdrlCompress(CorruptArchive);
+        throw EWdrlCompress(ReadHeadersError);
     }
     for (int I = 0; I < FHeaders.Count(); ++I) {
         int ID = FHeaders.GetFileHeaders(I)->Record.UniqueID;
@@ -550,7 +549,7 @@ void TWdrlCompress::ExtractFile(int, const std::string& Entry)
     }
 
     if (!DataInsideArchive(Header.Record))
-        throw EWdrlCompress(CorruptArchive);
+        throw EWdrlCompress(ReadHeadersError);
     if (!FArchive || FHeaders.MultiDisk != 0)
         OpenDiskFile(FArchive, Header.Record.FirstDisk ? Header.Record.FirstDisk : 1,
                      fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone, FCompressedFile);
@@ -571,7 +570,7 @@ void TWdrlCompress::ExtractFile(int, const std::string& Entry)
             "The decompressed file's size does not match with the actual size of the file.  The file is %s",
             {Header.FileName()});
     if (Decoded == TDecoded::Inconsistent)
-        throw EWdrlCompress(CorruptArchive);
+        throw EWdrlCompress(ReadHeadersError);
     if (fw_SysUtils::FileSetDate(static_cast<fw_Streams::THandleStream&>(*Output).Handle(),
                                  fw_SysUtils::DateTimeToFileDate(Header.Record.Date)) != 0)
         throw EWdrlCompress("Cannot set the date of the file just extracted.");
@@ -664,7 +663,7 @@ void TWdrlCompress::SplitToDisks(const std::string& DestDir, const std::string& 
         for (int I = 0; I < FHeaders.Count(); ++I) {
             TFileHeader& Header = *FHeaders.GetFileHeaders(I);
             if (!DataInsideArchive(Header.Record))
-                throw EWdrlCompress(CorruptArchive);
+                throw EWdrlCompress(ReadHeadersError);
             FillStats(Header);
             int64_t Pos = int64_t(Offset) + Header.Record.DataStart;
             const int64_t Limit = int64_t(Offset) + Header.Record.EndPos;

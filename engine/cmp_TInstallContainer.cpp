@@ -54,28 +54,14 @@ void TInstallContainerList::Add(TInstallContainer* Item)
 {
     if (!Item)
         throw IEContainerList("Cannot add a blank entry to the TInstallContainerList object");
-    FItems.push_back(Item);
-}
-
-void TInstallContainerList::Remove(TInstallContainer* Item)
-{
-    auto It = std::find(FItems.begin(), FItems.end(), Item);
-    if (It != FItems.end())
-        FItems.erase(It);
+    Append(Item);
 }
 
 void TCustomInstallFileList::Add(TCustomInstallFile* Item)
 {
     if (!Item)
         throw IECustomInstallFileList("Cannot add a blank entry to the TCustomInstallFileList object");
-    FItems.push_back(Item);
-}
-
-void TCustomInstallFileList::Remove(TCustomInstallFile* Item)
-{
-    auto It = std::find(FItems.begin(), FItems.end(), Item);
-    if (It != FItems.end())
-        FItems.erase(It);
+    Append(Item);
 }
 
 TInstallContainerList& AllInstallContainers()

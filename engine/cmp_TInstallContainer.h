@@ -119,26 +119,14 @@ public:
 };
 
 // Plain lists of references.
-class TInstallContainerList {
+class TInstallContainerList : public fw_Classes::TReferenceList<TInstallContainer> {
 public:
-    void Add(TInstallContainer* Item);
-    void Remove(TInstallContainer* Item);
-    int Count() const { return int(FItems.size()); }
-    TInstallContainer* Items(int Index) const { return FItems.at(size_t(Index)); }
-
-private:
-    std::vector<TInstallContainer*> FItems;
+    void Add(TInstallContainer* Item); // nil raises IEContainerList
 };
 
-class TCustomInstallFileList {
+class TCustomInstallFileList : public fw_Classes::TReferenceList<TCustomInstallFile> {
 public:
-    void Add(TCustomInstallFile* Item);
-    void Remove(TCustomInstallFile* Item);
-    int Count() const { return int(FItems.size()); }
-    TCustomInstallFile* Items(int Index) const { return FItems.at(size_t(Index)); }
-
-private:
-    std::vector<TCustomInstallFile*> FItems;
+    void Add(TCustomInstallFile* Item); // nil raises IECustomInstallFileList
 };
 
 // Process-wide objects of the tree.

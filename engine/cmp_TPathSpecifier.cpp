@@ -22,14 +22,7 @@ void TPathSpecifierList::Add(TCustomPathSpecifier* Item)
 {
     if (!Item)
         throw IEPathSpecifierList("Tried to add a nil object to the path specifier list");
-    FItems.push_back(Item);
-}
-
-void TPathSpecifierList::Remove(TCustomPathSpecifier* Item)
-{
-    auto It = std::find(FItems.begin(), FItems.end(), Item);
-    if (It != FItems.end())
-        FItems.erase(It);
+    Append(Item);
 }
 
 TCustomPathSpecifier* TPathSpecifierList::FindSpecifier(TClass ComponentClass) const

@@ -222,14 +222,11 @@ public:
 };
 
 // A list of references to path specifiers (it owns none of them).
-class TPathSpecifierList {
+class TPathSpecifierList : public fw_Classes::TReferenceList<TCustomPathSpecifier> {
 public:
     virtual ~TPathSpecifierList() = default;
     // nil raises IEPathSpecifierList.
     void Add(TCustomPathSpecifier* Item);
-    void Remove(TCustomPathSpecifier* Item);
-    int Count() const { return int(FItems.size()); }
-    TCustomPathSpecifier* Items(int Index) const { return FItems.at(size_t(Index)); }
     // The first entry of ComponentClass or a descendant; IEPathSpecifier
     // "Could not find the path specifier" when there is none.
     TCustomPathSpecifier* FindSpecifier(TClass ComponentClass) const;
@@ -238,9 +235,6 @@ public:
     {
         return static_cast<T*>(FindSpecifier(&T::StaticClass()));
     }
-
-private:
-    std::vector<TCustomPathSpecifier*> FItems;
 };
 
 class TStandardPathSpecList : public TPathSpecifierList {};

@@ -5,6 +5,7 @@
 
 #include "framework/fw_SysUtils.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -448,6 +449,24 @@ bool IsValidIdent(std::string_view Ident);
 // Deletes a component the way its owner would; for unique_ptr.
 struct TComponentDeleter {
     void operator()(TComponent* C) const { delete C; }
+};
+
+// An ordered list of references to objects it does not own.
+template <class T>
+class TReferenceList {
+public:
+    int Count() const { return int(FItems.size()); }
+    T* Items(int Index) const { return FItems.at(size_t(Index)); }
+    void Remove(T* Item)
+    {
+        auto It = std::find(FItems.begin(), FItems.end(), Item);
+        if (It != FItems.end())
+            FItems.erase(It);
+    }
+
+protected:
+    void Append(T* Item) { FItems.push_back(Item); }
+    std::vector<T*> FItems;
 };
 
 // ---- string lists ----------------------------------------------------------------

@@ -12,6 +12,10 @@
 
 namespace archive_test {
 
+// What every damaged archive ends with, as the user reads it.
+inline const char* const Corrupt =
+    "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
+
 // A fresh folder under the temporary folder, removed with its content.
 class TScratch : public test_support::TScratchDir {
 public:

@@ -9,15 +9,13 @@
 #include <cstring>
 
 using namespace archive_FileHeaders;
+using archive_test::Corrupt;
 using archive_test::ReadAll;
 using archive_test::TScratch;
 using archive_test::WriteAll;
 using exceptions_Wendrel::EWdrlCompress;
 
 namespace {
-
-const char* const Corrupt =
-    "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
 
 int32_t I32(const std::vector<uint8_t>& B, size_t At)
 {

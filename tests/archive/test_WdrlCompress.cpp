@@ -8,6 +8,7 @@
 #include <cstring>
 
 using namespace cmp_TWdrlCompress;
+using archive_test::Corrupt;
 using archive_test::Payload;
 using archive_test::ReadAll;
 using archive_test::TScratch;
@@ -15,9 +16,6 @@ using archive_test::WriteAll;
 using exceptions_Wendrel::EWdrlCompress;
 
 namespace {
-
-const char* const Corrupt =
-    "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
 
 std::string MessageOf(const std::function<void()>& Run)
 {
