@@ -1,6 +1,6 @@
 #include "archive/archive_FileHeaders.h"
 
-#include "engine/cmp_TVersion.h"
+#include "archive/cmp_TVersion.h"
 #include "routines/exceptions_Wendrel.h"
 
 #include <algorithm>

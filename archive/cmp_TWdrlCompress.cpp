@@ -1,6 +1,5 @@
 #include "archive/cmp_TWdrlCompress.h"
 
-#include "framework/fw_Forms.h"
 #include "framework/fw_Windows.h"
 #include "routines/exceptions_Wendrel.h"
 
@@ -23,23 +22,26 @@ using fw_SysUtils::ExtractFileName;
 using fw_SysUtils::FileExists;
 using fw_SysUtils::Format;
 
+std::function<void()> IdleHandler;
+
 namespace {
 
 using archive_FileHeaders::ReadHeadersError;
 
-// Lets the window system run pending messages between chunks, so that a
-// Cancel button can set Abort. Asking the system is a round trip to the
-// window server under Wine; chunks come every few microseconds, so it is
-// asked at most once per tick interval (a few milliseconds: no one sees it).
+// Asking the system for pending messages is a round trip to the window
+// server under Wine; chunks come every few microseconds, so it is asked at
+// most once per tick interval (a few milliseconds: no one sees it).
 void ProcessMessages()
 {
     static ULONGLONG LastTick = 0;
+    if (!IdleHandler)
+        return;
     ULONGLONG Tick = GetTickCount64();
     if (Tick == LastTick)
         return;
     LastTick = Tick;
-    if (HIWORD(GetQueueStatus(QS_ALLINPUT)) != 0 && fw_Forms::Application)
-        fw_Forms::Application->ProcessMessages();
+    if (HIWORD(GetQueueStatus(QS_ALLINPUT)) != 0)
+        IdleHandler();
 }
 
 // Whether the overwrite rule's answer replaces an existing target; a rule
@@ -165,12 +167,13 @@ void DefineCompress(fw_Classes::TPropertyBuilder<TWdrlCompress>& P)
                 C->SetFilesToProcess(L);
             })
         .Integer("Offset", &TWdrlCompress::Offset, &TWdrlCompress::Offset, 0)
-        .Enum<cmp_TVersion::TOverwriteType>("Overwrite", cmp_TVersion::OverwriteTypeInfo, &TWdrlCompress::Overwrite,
+        .Enum<cmp_TVersion::TOverwriteType>("Overwrite", cmp_TVersion::TOverwriteTypeInfo, &TWdrlCompress::Overwrite,
                                             &TWdrlCompress::Overwrite, cmp_TVersion::owAlways);
 }
 
 } // namespace
 
+const fw_Classes::TEnumInfo TlzhCommandInfo{"TlzhCommand", {"lzcOverwrite", "lzcOnlyAdd"}};
 const fw_Classes::TEnumInfo CompressionLevelInfo{"TCompressionLevel",
                                                  {"colNone", "colFastest", "colDefault", "colMax"}};
 

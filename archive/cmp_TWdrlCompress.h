@@ -3,7 +3,7 @@
 #pragma once
 
 #include "archive/archive_FileHeaders.h"
-#include "engine/cmp_TVersion.h"
+#include "archive/cmp_TVersion.h"
 #include "framework/fw_Classes.h"
 #include "framework/fw_Streams.h"
 
@@ -20,8 +20,15 @@ using archive_FileHeaders::TlzhFileStats;
 
 enum TCompressionLevel { colNone, colFastest, colDefault, colMax };
 enum TlzhCommand { lzcOverwrite, lzcOnlyAdd };
+extern const fw_Classes::TEnumInfo TlzhCommandInfo;
 
 extern const fw_Classes::TEnumInfo CompressionLevelInfo;
+
+// Lets the window system run pending messages between chunks, so that a
+// Cancel button can set Abort. The install root connects it to the
+// application; while empty, nothing is pumped. It is called at most once per
+// timer tick and only when messages are pending.
+extern std::function<void()> IdleHandler;
 
 class TWdrlCompress;
 using TlzhFileStatsEvent = std::function<void(TWdrlCompress* WdrlCompress, const TlzhFileStats& FileStats)>;
@@ -94,7 +101,8 @@ private:
     void FillStats(const TFileHeader& Header);
     void Fire(const TlzhFileStatsEvent& Event) { Fire(Event, FStats); }
     void Fire(const TlzhFileStatsEvent& Event, const TlzhFileStats& Stats);
-    template <class Body> void Guarded(Body Run);
+    template <class Body>
+    void Guarded(Body Run);
     void AddFile(fw_Streams::TStream& Archive, TFileHeader& Header, int Index, int UniqueID);
     void AddStatus(bool HaveArchive, int64_t SourcePosition, int64_t CompressedSoFar);
     void ExtractFile(int Index, const std::string& Entry);

@@ -150,6 +150,12 @@ TCustomInstall::TCustomInstall(TComponent* AOwner) : TFileContainer(CheckCreatio
     FArchiveFile.clear();
     FArchiveFileType = StandardPathSpecifiers().Find<TpsMainArchiveFile>();
     StoreReference(FArchiveFileType);
+    // The archive engine lets the application run pending messages between
+    // chunks, so that a Cancel button is seen during a long extraction.
+    cmp_TWdrlCompress::IdleHandler = [] {
+        if (fw_Forms::Application)
+            fw_Forms::Application->ProcessMessages();
+    };
     HMODULE Module = GetModuleHandleA(nullptr);
     if (FindResourceA(Module, "INSTALLTHEME1", MAKEINTRESOURCEA(2) /* RT_BITMAP */))
         FDialogThemeBitmap.Bitmap().LoadFromResourceName(Module, "INSTALLTHEME1");
@@ -166,6 +172,7 @@ TCustomInstall::~TCustomInstall()
         IsForm(FInstallForm))
         static_cast<fw_Forms::TCustomForm*>(FInstallForm)->OnActivate = FPreviousOnActivate;
     TheInstallRoot = nullptr;
+    cmp_TWdrlCompress::IdleHandler = nullptr;
     // The hook points into this object; it must not outlive it.
     if (!IsDesigning() && fw_Forms::Application)
         fw_Forms::Application->OnException = nullptr;

@@ -23,7 +23,6 @@ const fw_Classes::TEnumInfo TInstallFileTypeInfo{
     {"iftNormal", "iftJustADLL", "iftApplicationSpecificDLL", "iftVendorSharedDLL", "iftSystemWideDLL"}};
 const fw_Classes::TEnumInfo TInstallFileStateInfo{"TInstallFileState",
                                                   {"ifsNone", "ifsCompress", "ifsInstall", "ifsCopying"}};
-const fw_Classes::TEnumInfo TlzhCommandInfo{"TlzhCommand", {"lzcOverwrite", "lzcOnlyAdd"}};
 
 bool RaiseRegistrationErrors = true;
 std::string InstallKey;

@@ -4,9 +4,9 @@
 // from TInstallObject.
 #pragma once
 
+#include "archive/cmp_TVersion.h"
 #include "archive/cmp_TWdrlCompress.h"
 #include "engine/cmp_TPathSpecifier.h"
-#include "engine/cmp_TVersion.h"
 #include "framework/fw_Classes.h"
 #include "framework/fw_Graphics.h"
 #include "routines/exceptions_Wendrel.h"
@@ -49,7 +49,7 @@ using cmp_TVersion::owVersionDate;
 using cmp_TVersion::TOverwriteType;
 using cmp_TVersion::TOverwriteTypeInfo;
 using cmp_TWdrlCompress::TlzhCommand;
-extern const fw_Classes::TEnumInfo TlzhCommandInfo;
+using cmp_TWdrlCompress::TlzhCommandInfo;
 
 FW_EXCEPTION(IEInstallContainer, IException);
 FW_EXCEPTION(IEContainerList, IException);

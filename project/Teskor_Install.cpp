@@ -3,6 +3,8 @@
 #include "framework/fw_Forms.h"
 #include "project/fTeskor_Install_D4.h"
 
+#include <cstdio>
+
 using fw_Forms::Application;
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
@@ -21,8 +23,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     } catch (const std::exception& E) {
         Application->ShowException(fw_SysUtils::Exception(E.what()));
         Code = 1;
+    } catch (...) {
+        // Nothing may leave the program unseen, whatever was thrown.
+        Application->ShowException(fw_SysUtils::Exception("Unknown exception"));
+        Code = 1;
     }
-    delete Application;
+    try {
+        delete Application;
+    } catch (...) {
+        std::fputs("Unknown exception while ending the program\n", stderr);
+        Code = 1;
+    }
     Application = nullptr;
     return Code;
 }

@@ -8,11 +8,38 @@ FW_DEFINE_CLASS(TfrmTeskor_Install_D4, fw_Forms::TForm, nullptr, nullptr)
 
 void RegisterProjectClasses()
 {
-    fw_Classes::RegisterClasses({&TfrmTeskor_Install_D4::StaticClass(), &cmp_TInstall::TInstall::StaticClass(),
-                                 &ic::TInstallGroup::StaticClass(), &ic::TInstallDirectory::StaticClass(),
-                                 &ic::TpsFileContainer::StaticClass(), &ic::TInstallFile::StaticClass()});
-    for (fw_Classes::TClass Kind : ps::StandardKinds())
+    fw_Classes::RegisterClasses(
+        {&TfrmTeskor_Install_D4::StaticClass(), &cmp_TInstall::TInstall::StaticClass(),
+         &cmp_TInstallContainer::TInstallGroup::StaticClass(), &cmp_TInstallContainer::TInstallDirectory::StaticClass(),
+         &cmp_TInstallContainer::TpsFileContainer::StaticClass(), &cmp_TInstallContainer::TInstallFile::StaticClass()});
+    for (fw_Classes::TClass Kind : cmp_TPathSpecifier::StandardKinds())
         fw_Classes::RegisterClass(Kind);
+}
+
+namespace {
+
+void Describe(cmp_TInstallContainer::TInstallContainer* Node, int Depth, std::vector<std::string>& Lines)
+{
+    using cmp_TInstallContainer::TCustomInstallFile;
+    for (int I = 0; I < Node->HelperCount(); ++I) {
+        cmp_TInstallContainer::TInstallObject* H = Node->Helpers(I);
+        std::string Line = std::string(size_t(Depth) * 2, ' ') + H->Name();
+        if (H->Is<TCustomInstallFile>())
+            Line += " \"" + static_cast<TCustomInstallFile*>(H)->DestName() + "\"";
+        Line += " -> " +
+                (H->Is<TCustomInstallFile>() ? static_cast<TCustomInstallFile*>(H)->TargetPath() : H->GetFullDestDir());
+        Lines.push_back(Line);
+        Describe(H, Depth + 1, Lines);
+    }
+}
+
+} // namespace
+
+std::vector<std::string> DescribeTree(cmp_TInstallContainer::TInstallContainer* Root)
+{
+    std::vector<std::string> Lines;
+    Describe(Root, 0, Lines);
+    return Lines;
 }
 
 template <class T>

@@ -6,10 +6,10 @@
 #include "engine/cmp_TPathSpecifier.h"
 #include "framework/fw_Forms.h"
 
-namespace fTeskor_Install_D4 {
+#include <string>
+#include <vector>
 
-namespace ps = cmp_TPathSpecifier;
-namespace ic = cmp_TInstallContainer;
+namespace fTeskor_Install_D4 {
 
 class TfrmTeskor_Install_D4 : public fw_Forms::TForm {
     FW_CLASS(TfrmTeskor_Install_D4, fw_Forms::TForm)
@@ -19,32 +19,32 @@ public:
     explicit TfrmTeskor_Install_D4(fw_Classes::TComponent* AOwner);
 
     // The project's components, found by name once it is read.
-    ps::TpsVDEDLL* psVDEDLL = nullptr;
-    ps::TpsCommonFiles* psCommonFiles = nullptr;
-    ps::TpsContainerArchiveFile* psContainerArchiveFile = nullptr;
-    ps::TpsContainerDestDir* psContainerDestDir = nullptr;
-    ps::TpsDesktopMenu* psDesktopMenu = nullptr;
-    ps::TpsInstallSource* psInstallSource = nullptr;
-    ps::TpsMainInstall* psMainInstall = nullptr;
-    ps::TpsProgramFiles* psProgramFiles = nullptr;
-    ps::TpsProgramMenu* psProgramMenu = nullptr;
-    ps::TpsStartMenu* psStartMenu = nullptr;
-    ps::TpsStartupMenu* psStartupMenu = nullptr;
-    ps::TpsSystem* psSystem = nullptr;
-    ps::TpsMainArchiveFile* psMainArchiveFile = nullptr;
-    ps::TpsWindow* psWindow = nullptr;
+    cmp_TPathSpecifier::TpsVDEDLL* psVDEDLL = nullptr;
+    cmp_TPathSpecifier::TpsCommonFiles* psCommonFiles = nullptr;
+    cmp_TPathSpecifier::TpsContainerArchiveFile* psContainerArchiveFile = nullptr;
+    cmp_TPathSpecifier::TpsContainerDestDir* psContainerDestDir = nullptr;
+    cmp_TPathSpecifier::TpsDesktopMenu* psDesktopMenu = nullptr;
+    cmp_TPathSpecifier::TpsInstallSource* psInstallSource = nullptr;
+    cmp_TPathSpecifier::TpsMainInstall* psMainInstall = nullptr;
+    cmp_TPathSpecifier::TpsProgramFiles* psProgramFiles = nullptr;
+    cmp_TPathSpecifier::TpsProgramMenu* psProgramMenu = nullptr;
+    cmp_TPathSpecifier::TpsStartMenu* psStartMenu = nullptr;
+    cmp_TPathSpecifier::TpsStartupMenu* psStartupMenu = nullptr;
+    cmp_TPathSpecifier::TpsSystem* psSystem = nullptr;
+    cmp_TPathSpecifier::TpsMainArchiveFile* psMainArchiveFile = nullptr;
+    cmp_TPathSpecifier::TpsWindow* psWindow = nullptr;
     cmp_TInstall::TInstall* Install1 = nullptr;
-    ic::TInstallDirectory* idMiscellaneous = nullptr;
-    ic::TpsFileContainer* psFileContainer = nullptr;
-    ic::TInstallGroup* Group = nullptr;
-    ic::TpsFileContainer* psFileContainer1 = nullptr;
-    ic::TInstallDirectory* Directory = nullptr;
-    ic::TpsFileContainer* psFileContainer2 = nullptr;
-    ic::TInstallFile* InstallFile2 = nullptr;
-    ic::TInstallFile* InstallFile3 = nullptr;
-    ic::TInstallFile* InstallFile4 = nullptr;
-    ic::TInstallFile* InstallFile6 = nullptr;
-    ic::TInstallFile* InstallFile61 = nullptr;
+    cmp_TInstallContainer::TInstallDirectory* idMiscellaneous = nullptr;
+    cmp_TInstallContainer::TpsFileContainer* psFileContainer = nullptr;
+    cmp_TInstallContainer::TInstallGroup* Group = nullptr;
+    cmp_TInstallContainer::TpsFileContainer* psFileContainer1 = nullptr;
+    cmp_TInstallContainer::TInstallDirectory* Directory = nullptr;
+    cmp_TInstallContainer::TpsFileContainer* psFileContainer2 = nullptr;
+    cmp_TInstallContainer::TInstallFile* InstallFile2 = nullptr;
+    cmp_TInstallContainer::TInstallFile* InstallFile3 = nullptr;
+    cmp_TInstallContainer::TInstallFile* InstallFile4 = nullptr;
+    cmp_TInstallContainer::TInstallFile* InstallFile6 = nullptr;
+    cmp_TInstallContainer::TInstallFile* InstallFile61 = nullptr;
 
 private:
     template <class T>
@@ -53,5 +53,10 @@ private:
 
 // Makes the classes of the install project known to the reader.
 void RegisterProjectClasses();
+
+// The tree below Root as the engine resolves it: one line per node, indented
+// by depth, with its name, the file name of an install file and its full
+// destination ("  Directory -> C:\\...", "    InstallFile2 \"x.exe\" -> C:\\...\\x.exe").
+std::vector<std::string> DescribeTree(cmp_TInstallContainer::TInstallContainer* Root);
 
 } // namespace fTeskor_Install_D4

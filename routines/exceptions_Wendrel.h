@@ -27,7 +27,17 @@ FW_EXCEPTION(EAICannotExpandInstallDirMV, EAI);
 // Abnormal conditions of the library.
 FW_EXCEPTION(ECustomWendrelAbnormal, Exception);
 FW_EXCEPTION(EWendrelAbnormal, ECustomWendrelAbnormal);
-FW_EXCEPTION(EWdrlCompress, EWendrelAbnormal);
+// The archive engine's failures keep their fixed texts; the system's error
+// code of the failure that caused one (0 when none) travels beside it.
+class EWdrlCompress : public EWendrelAbnormal {
+public:
+    explicit EWdrlCompress(std::string Msg, DWORD Code = 0) : EWendrelAbnormal(std::move(Msg)), ErrorCode(Code) {}
+    EWdrlCompress(std::string_view Fmt, TVarRecs Args, DWORD Code = 0)
+        : EWendrelAbnormal(fw_SysUtils::Format(Fmt, Args)), ErrorCode(Code)
+    {
+    }
+    DWORD ErrorCode;
+};
 FW_EXCEPTION(EycDiskFull, EWdrlCompress);
 FW_EXCEPTION(EycAborted, EWdrlCompress);
 FW_EXCEPTION(EAPIRoutines, EWendrelAbnormal);

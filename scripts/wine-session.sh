@@ -3,7 +3,8 @@
 # Sets WENDREL_WINEPREFIX, WINEPREFIX, WINEDEBUG and DISPLAY.
 
 wendrel_session_start() {
-  local scratch=$1
+  local scratch
+  scratch=$(realpath -m "$1")
   export WENDREL_WINEPREFIX=$scratch/wineprefix
   export WINEPREFIX=$WENDREL_WINEPREFIX
   export WINEDEBUG=-all
@@ -11,14 +12,22 @@ wendrel_session_start() {
   rm -rf "$WINEPREFIX"
   mkdir -p "$scratch"
 
-  # A free display number: the lowest without a lock file.
-  local n=90
-  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
+  # Xvfb picks a free display itself and writes its number once it listens,
+  # so two sessions started together can't take the same one.
+  local fifo=$scratch/xvfb.displayfd
+  rm -f "$fifo" && mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >"$scratch/xvfb.log" 2>&1 &
   WENDREL_XVFB_PID=$!
   trap wendrel_session_stop EXIT
+  local n=""
+  read -r -t 20 n <"$fifo" || true
+  rm -f "$fifo"
+  if [ -z "$n" ] || ! kill -0 "$WENDREL_XVFB_PID" 2>/dev/null; then
+    echo "Xvfb did not start; its log:" >&2
+    cat "$scratch/xvfb.log" >&2
+    return 1
+  fi
   export DISPLAY=":$n"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
 
   echo "== making a scratch Wine prefix in $WINEPREFIX"
   wineboot -i >/dev/null 2>&1

@@ -1,9 +1,13 @@
 // Scratch state that a test owns and removes again.
 #pragma once
 
+#include "framework/fw_Handles.h"
 #include "framework/fw_Windows.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
+#include <typeinfo>
 
 namespace test_support {
 
@@ -30,8 +34,8 @@ public:
     static void RemoveTree(const std::string& Dir)
     {
         WIN32_FIND_DATAA FD;
-        HANDLE H = FindFirstFileA((Dir + "\\*").c_str(), &FD);
-        if (H != INVALID_HANDLE_VALUE) {
+        fw_Handles::TFindHandle H(FindFirstFileA((Dir + "\\*").c_str(), &FD));
+        if (H) {
             do {
                 std::string N = FD.cFileName;
                 if (N == "." || N == "..")
@@ -43,8 +47,7 @@ public:
                     SetFileAttributesA(P.c_str(), FILE_ATTRIBUTE_NORMAL);
                     DeleteFileA(P.c_str());
                 }
-            } while (FindNextFileA(H, &FD));
-            FindClose(H);
+            } while (FindNextFileA(H.Get(), &FD));
         }
         RemoveDirectoryA(Dir.c_str());
     }
@@ -71,5 +74,38 @@ public:
 private:
     std::string FPath;
 };
+
+// The message of the exception of class E that Fn raises ("" when it raises
+// nothing; another class fails the test).
+template <class E, class F>
+std::string MessageOf(F&& Fn)
+{
+    try {
+        Fn();
+    } catch (const E& Error) {
+        return Error.Message();
+    }
+    return "";
+}
+
+// Passes when Fn raises exactly an E (or a descendant) whose message is Text.
+// Use as EXPECT_TRUE(Raises<E>([&] { ... }, "text")).
+template <class E, class F>
+::testing::AssertionResult Raises(F&& Fn, const std::string& Text)
+{
+    try {
+        Fn();
+    } catch (const E& Error) {
+        if (Error.Message() == Text)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << "raised " << typeid(Error).name() << " \"" << Error.Message() << "\", expected \"" << Text << "\"";
+    }
+    return ::testing::AssertionFailure() << "raised nothing, expected " << typeid(E).name() << " \"" << Text << "\"";
+}
+
+// Sets a global hook for the rest of the scope and restores it on every path.
+template <class T>
+using THookGuard = fw_Handles::TRestore<T>;
 
 } // namespace test_support

@@ -1,6 +1,6 @@
 #include "ArchiveTestSupport.h"
 
-#include "engine/cmp_TVersion.h"
+#include "archive/cmp_TVersion.h"
 #include "framework/fw_Streams.h"
 
 #include <gtest/gtest.h>

@@ -25,21 +25,6 @@ std::string ProgramFilesOfPrefix()
     return Buffer;
 }
 
-// One line per node: its name, type, install type and full destination.
-void Walk(TInstallContainer* Node, int Depth, std::vector<std::string>& Lines)
-{
-    for (int I = 0; I < Node->HelperCount(); ++I) {
-        TInstallObject* H = Node->Helpers(I);
-        std::string Line = std::string(size_t(Depth) * 2, ' ') + H->Name();
-        if (H->Is<TCustomInstallFile>())
-            Line += " \"" + static_cast<TCustomInstallFile*>(H)->DestName() + "\"";
-        Line += " -> " +
-                (H->Is<TCustomInstallFile>() ? static_cast<TCustomInstallFile*>(H)->TargetPath() : H->GetFullDestDir());
-        Lines.push_back(Line);
-        Walk(H, Depth + 1, Lines);
-    }
-}
-
 struct TArguments {
     std::function<std::vector<std::string>()> Saved = cmp_TInstall::TCustomInstall::CommandLineArguments;
     explicit TArguments(std::vector<std::string> Args)
@@ -69,11 +54,7 @@ TEST(QuorvaneProject, TreeOrderAndDestinations)
     EXPECT_EQ(Root->DialogThemeBitmap()->Height(), 290);
     EXPECT_EQ(Root->DialogThemeBitmap()->Bitmap().BitsPerPixel(), 32);
 
-    std::vector<std::string> Lines;
-    Walk(Root, 0, Lines);
-    std::printf("Install1 -> %s\n", Root->GetFullDestDir().c_str());
-    for (const std::string& L : Lines)
-        std::printf("%s\n", L.c_str());
+    const std::vector<std::string> Lines = fTeskor_Install_D4::DescribeTree(Root);
 
     const std::string Target = ProgramFilesOfPrefix() + "\\Pellunar\\Ombo\\Teskor";
     std::vector<std::string> Expected = {

@@ -82,7 +82,6 @@ enum TCharacterSet {
 uint16_t LanguageID(TLanguage Language);
 uint16_t CodePage(TCharacterSet CharacterSet);
 
-extern const fw_Classes::TEnumInfo OverwriteTypeInfo;
 extern const fw_Classes::TEnumInfo LanguageInfo;
 extern const fw_Classes::TEnumInfo CharacterSetInfo;
 

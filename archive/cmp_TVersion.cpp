@@ -1,4 +1,4 @@
-#include "engine/cmp_TVersion.h"
+#include "archive/cmp_TVersion.h"
 
 #include "framework/fw_Streams.h"
 #include "framework/fw_Windows.h"
@@ -206,8 +206,6 @@ void DefineResource(fw_Classes::TPropertyBuilder<TVersionResource>& P)
 
 } // namespace
 
-const fw_Classes::TEnumInfo OverwriteTypeInfo{"TOverwriteType",
-                                              {"owAlways", "owNever", "owVersion", "owDate", "owVersionDate"}};
 const fw_Classes::TEnumInfo LanguageInfo{"TLanguage",
                                          {"lnArabic",
                                           "lnBulgarian",
