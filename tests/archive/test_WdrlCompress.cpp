@@ -362,7 +362,7 @@ TEST(WdrlCompress, SplitSetAndNewDisks)
     // and the name looked for next has a single one.
     std::vector<std::string> Paths;
     R.OnNewDisk = [&](TWdrlCompress*, int, std::string& Path) { Paths.push_back(Path); };
-    std::unique_ptr<fw_Streams::TFileStream> Disk;
+    std::unique_ptr<fw_Streams::THandleStream> Disk;
     std::string AtRoot = "C:\\wendrel-no-such-disk.1";
     EXPECT_EQ(MessageOf([&] { R.OpenDiskFile(Disk, 1, fw_Streams::fmOpenRead, AtRoot); }),
               "Cannot open the compressed file C:\\wendrel-no-such-disk.1");
