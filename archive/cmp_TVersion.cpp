@@ -13,8 +13,6 @@ namespace cmp_TVersion {
 const fw_Classes::TEnumInfo TOverwriteTypeInfo{"TOverwriteType",
                                                {"owAlways", "owNever", "owVersion", "owDate", "owVersionDate"}};
 
-using fw_SysUtils::FileDateToDateTime;
-using fw_SysUtils::FileGetDate;
 using fw_SysUtils::IntToHex;
 using fw_SysUtils::IntToStr;
 using fw_SysUtils::TDateTime;
@@ -449,24 +447,21 @@ TCompareVersionResult TVersionResource::IsFileNewerByName(const std::string& Sou
 
 bool LastWriteDate(HANDLE File, TDateTime& Date)
 {
-    const int Age = FileGetDate(File);
-    if (Age != -1) {
-        Date = FileDateToDateTime(Age);
-        return true;
-    }
-    // The packed form cannot hold the time: held at its nearest end, so that
-    // a file from 1975 is as old as any date can say, not of the year 1899.
     FILETIME UTC, Local;
-    SYSTEMTIME Time;
+    SYSTEMTIME T;
     if (!GetFileTime(File, nullptr, nullptr, &UTC) || !FileTimeToLocalFileTime(&UTC, &Local) ||
-        !FileTimeToSystemTime(&Local, &Time))
+        !FileTimeToSystemTime(&Local, &T))
         return false;
-    if (Time.wYear < FirstFileDateYear)
+    // A time the packed form cannot hold is held at its nearest end: a file
+    // of 1975 is as old as any date can say, not of the year 1899, and one of
+    // 2150 does not wrap round to 2022.
+    if (T.wYear < FirstFileDateYear)
         Date = fw_SysUtils::EncodeDate(FirstFileDateYear, 1, 1);
-    else if (Time.wYear > LastFileDateYear)
+    else if (T.wYear > LastFileDateYear)
         Date = fw_SysUtils::EncodeDate(LastFileDateYear, 12, 31) + fw_SysUtils::EncodeTime(23, 59, 58, 0);
     else
-        return false;
+        Date = fw_SysUtils::EncodeDate(T.wYear, T.wMonth, T.wDay) +
+               fw_SysUtils::EncodeTime(T.wHour, T.wMinute, T.wSecond / 2 * 2, 0);
     return true;
 }
 
