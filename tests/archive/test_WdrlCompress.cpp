@@ -876,6 +876,30 @@ TEST(WdrlCompress, RealShortWriteGoesThroughDiskFull)
     EXPECT_GT(Full, 0);
 }
 
+// Run by disk_full.sh: appending 5 MB of noise to an archive under a 4 MB
+// file-size limit fails part way; the archive keeps its old files.
+TEST(WdrlCompress, DiskFillsWhileAppending)
+{
+    char Dir[MAX_PATH];
+    if (!GetEnvironmentVariableA("WDRL_DISKFULL_DIR", Dir, sizeof(Dir)))
+        GTEST_SKIP() << "run by disk_full.sh";
+    const std::string D = std::string(Dir) + "\\append";
+    fw_SysUtils::ForceDirectories(D);
+    const auto Old1 = Payload(300000, 121, false), Old2 = Payload(20000, 122);
+    WriteAll(D + "\\old1.bin", Old1);
+    WriteAll(D + "\\old2.txt", Old2);
+    TWdrlCompress C(nullptr);
+    Build(C, D + "\\a.1", {D + "\\old1.bin", D + "\\old2.txt"});
+    const auto Before = ReadAll(D + "\\a.1");
+    C.FilesToProcess().Add(D + "\\old2.txt");
+    C.FilesToProcess().Add(std::string(Dir) + "\\noise.bin");
+    EXPECT_TRUE(
+        test_support::Raises<fw_Streams::EWriteError>([&] { C.Compress(lzcOnlyAdd, 0); }, "Stream write error"));
+    EXPECT_TRUE(C.Abort);
+    EXPECT_EQ(ReadAll(D + "\\a.1"), Before);
+    ExpectExtracts(D + "\\a.1", {{D + "\\old1.bin", Old1}, {D + "\\old2.txt", Old2}}, D + "\\out");
+}
+
 // Run by check_inflate.py, which reads the archives left in the folder it names.
 TEST(WdrlCompress, WritesArchivesForAnOutsideReader)
 {
