@@ -2,14 +2,20 @@
 
 #include "routines/exceptions_Wendrel.h"
 
+#include <iterator>
+
 namespace archive_Files {
 
 namespace {
 
+// An open mode is one access value or'ed with one sharing value.
+constexpr uint16_t AccessBits = 0x0003;
+constexpr uint16_t ShareBits = 0x00F0;
+
 // The framework's open modes, mapped as its own file streams map them.
 DWORD ShareOf(uint16_t Mode)
 {
-    switch (Mode & 0xF0) {
+    switch (Mode & ShareBits) {
     case fw_Streams::fmShareDenyWrite:
         return FILE_SHARE_READ;
     case fw_Streams::fmShareDenyRead:
@@ -27,12 +33,12 @@ HANDLE Open(const std::string& Name, uint16_t Mode)
         return CreateFileA(Name.c_str(), GENERIC_READ | GENERIC_WRITE, ShareOf(Mode), nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     static const DWORD Access[] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
-    if ((Mode & 3) > 2) {
+    if ((Mode & AccessBits) >= std::size(Access)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    return CreateFileA(Name.c_str(), Access[Mode & 3], ShareOf(Mode), nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
+    return CreateFileA(Name.c_str(), Access[Mode & AccessBits], ShareOf(Mode), nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 } // namespace

@@ -814,7 +814,10 @@ void TWdrlCompress::CopyFile(const std::string& SourcePath, const std::string& D
         Fire(OnStatus, Stats);
         ProcessMessages();
     } while (Got == CopyChunkSize);
-    fw_SysUtils::FileSetDate(Output->Handle(), fw_SysUtils::FileGetDate(Source->Handle()));
+    // The copy is dated as an archive would date it; a failure is of no consequence.
+    fw_SysUtils::TDateTime Date;
+    if (cmp_TVersion::LastWriteDate(Source->Handle(), Date))
+        fw_SysUtils::FileSetDate(Output->Handle(), fw_SysUtils::DateTimeToFileDate(Date));
     Stats.Finished = 1;
     Fire(OnStatus, Stats);
 }
