@@ -166,7 +166,8 @@ void TFileHeaders::ReadTable(fw_Streams::TStream& Stream, int64_t Offset)
     Clear();
     int32_t HeaderCount = 0;
     Stream.Seek(Offset, TSeekOrigin::soBeginning);
-    if (Stream.Read(&HeaderCount, 4) != 4 || Stream.Read(&MultiDisk, 1) != 1)
+    if (Stream.Read(&HeaderCount, sizeof HeaderCount) != sizeof HeaderCount ||
+        Stream.Read(&MultiDisk, sizeof MultiDisk) != sizeof MultiDisk)
         throw EWdrlCompress("Could not read the file header count for the compressed file");
     if (HeaderCount < 1)
         return;
@@ -196,7 +197,8 @@ void TFileHeaders::WriteTable(fw_Streams::TStream& Stream)
     const int32_t HeaderCount = Count();
     // A short write that the system did not refuse carries no reason.
     SetLastError(ERROR_SUCCESS);
-    if (Stream.Write(&HeaderCount, 4) != 4 || Stream.Write(&MultiDisk, 1) != 1)
+    if (Stream.Write(&HeaderCount, sizeof HeaderCount) != sizeof HeaderCount ||
+        Stream.Write(&MultiDisk, sizeof MultiDisk) != sizeof MultiDisk)
         throw EWdrlCompress(WriteHeadersError, GetLastError());
     if (MultiDisk != 1)
         return;

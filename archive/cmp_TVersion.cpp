@@ -331,7 +331,7 @@ void TVersionResource::Refresh()
 
     WORD* Translation = nullptr;
     if (VerQueryValueA(Block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&Translation), &Len) &&
-        Translation && Len == 4)
+        Translation && Len == 2 * sizeof(WORD)) // one language and code page
         FVersionInfo.PrimaryLanguage = PRIMARYLANGID(Translation[0]);
 
     FVersionInfo.FileVersion = FourParts(Fixed->dwFileVersionMS, Fixed->dwFileVersionLS);

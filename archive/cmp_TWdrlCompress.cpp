@@ -152,8 +152,9 @@ void RestoreArchive(THandleStream& Archive, int64_t End, int32_t Count, uint8_t 
     if (SetFilePointerEx(Archive.Handle(), Pos, nullptr, FILE_BEGIN))
         SetEndOfFile(Archive.Handle());
     uint8_t Preamble[archive_FileHeaders::PreambleSize];
-    std::memcpy(Preamble, &Count, 4);
-    Preamble[4] = MultiDisk;
+    static_assert(sizeof Preamble == sizeof Count + sizeof MultiDisk);
+    std::memcpy(Preamble, &Count, sizeof Count);
+    Preamble[sizeof Count] = MultiDisk;
     Pos.QuadPart = 0;
     DWORD Put = 0;
     if (SetFilePointerEx(Archive.Handle(), Pos, nullptr, FILE_BEGIN))
