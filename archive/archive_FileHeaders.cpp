@@ -1,5 +1,6 @@
 #include "archive/archive_FileHeaders.h"
 
+#include "archive/archive_Files.h"
 #include "archive/cmp_TVersion.h"
 #include "routines/exceptions_Wendrel.h"
 
@@ -14,6 +15,7 @@ using fw_Streams::TSeekOrigin;
 
 const char* const ReadHeadersError =
     "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
+const char* const TooLargeError = "The file %s is 2 GB or larger; an archive holds only files smaller than 2 GB";
 
 namespace {
 
@@ -71,22 +73,17 @@ void TFileHeader::LoadFromFile(const std::string& Entry)
     int64_t Size;
     bool Executable;
     {
-        std::unique_ptr<fw_Streams::TFileStream> Stream;
-        try {
-            Stream =
-                std::make_unique<fw_Streams::TFileStream>(Name, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone);
-        } catch (const fw_Streams::EFOpenError&) {
-            throw EWdrlCompress("Cannot open the file %s", {Name});
-        }
-        int Age = fw_SysUtils::FileGetDate(Stream->Handle());
-        Record.Date = Age == -1 ? 0 : fw_SysUtils::FileDateToDateTime(Age);
+        auto Stream = archive_Files::OpenFile(Name, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone,
+                                              "Cannot open the file %s");
+        if (!cmp_TVersion::LastWriteDate(Stream->Handle(), Record.Date))
+            Record.Date = 0;
         Size = Stream->Size();
-        char Magic[2] = {};
-        Executable = Stream->Read(Magic, 2) == 2 && Magic[0] == 'M' && Magic[1] == 'Z';
+        WORD Magic = 0;
+        Executable = Stream->Read(&Magic, sizeof Magic) == sizeof Magic && Magic == IMAGE_DOS_SIGNATURE;
     }
-    // Files of 2 GB or more are outside the format.
+    // Sizes and positions of the format are 32-bit signed numbers.
     if (Size > INT32_MAX)
-        throw EWdrlCompress("Cannot open the file %s", {Name});
+        throw EWdrlCompress(TooLargeError, {Name});
     Record.Size = int32_t(Size);
     // Only executables carry version resources; other files skip the version API.
     SetVersion(Executable ? cmp_TVersion::FileVersionOf(Name) : std::string());
@@ -121,6 +118,12 @@ void TFileHeaders::Add(std::unique_ptr<TFileHeader> Header)
     if (!Header || !Header->IsValid())
         throw EWdrlCompress("Tried to add an invalid file header");
     FItems.push_back(std::move(Header));
+}
+
+void TFileHeaders::Truncate(int NewCount)
+{
+    if (NewCount >= 0 && NewCount < Count())
+        FItems.resize(size_t(NewCount));
 }
 
 void TFileHeaders::AddFiles(const fw_Classes::TStrings& List, bool Keep)
@@ -163,7 +166,8 @@ void TFileHeaders::ReadTable(fw_Streams::TStream& Stream, int64_t Offset)
     Clear();
     int32_t HeaderCount = 0;
     Stream.Seek(Offset, TSeekOrigin::soBeginning);
-    if (Stream.Read(&HeaderCount, 4) != 4 || Stream.Read(&MultiDisk, 1) != 1)
+    if (Stream.Read(&HeaderCount, sizeof HeaderCount) != sizeof HeaderCount ||
+        Stream.Read(&MultiDisk, sizeof MultiDisk) != sizeof MultiDisk)
         throw EWdrlCompress("Could not read the file header count for the compressed file");
     if (HeaderCount < 1)
         return;
@@ -191,14 +195,17 @@ void TFileHeaders::WriteTable(fw_Streams::TStream& Stream)
 {
     Stream.Seek(0, TSeekOrigin::soBeginning);
     const int32_t HeaderCount = Count();
-    if (Stream.Write(&HeaderCount, 4) != 4 || Stream.Write(&MultiDisk, 1) != 1)
-        throw EWdrlCompress(WriteHeadersError);
+    // A short write that the system did not refuse carries no reason.
+    SetLastError(ERROR_SUCCESS);
+    if (Stream.Write(&HeaderCount, sizeof HeaderCount) != sizeof HeaderCount ||
+        Stream.Write(&MultiDisk, sizeof MultiDisk) != sizeof MultiDisk)
+        throw EWdrlCompress(WriteHeadersError, GetLastError());
     if (MultiDisk != 1)
         return;
     for (auto& Header : FItems) {
         Header->Record.NextHeader = int32_t(Stream.Position() + FileHeaderSize);
         if (Stream.Write(&Header->Record, FileHeaderSize) != size_t(FileHeaderSize))
-            throw EWdrlCompress(WriteHeadersError);
+            throw EWdrlCompress(WriteHeadersError, GetLastError());
     }
 }
 

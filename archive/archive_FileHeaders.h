@@ -13,6 +13,8 @@ namespace archive_FileHeaders {
 
 // The message of every archive whose table or data does not hold together.
 extern const char* const ReadHeadersError;
+// The refusal of a source file too large for the format's sizes ("%s" is its name).
+extern const char* const TooLargeError;
 
 constexpr int FileHeaderSize = 172;
 constexpr int PreambleSize = 5;
@@ -96,6 +98,8 @@ public:
     // Takes ownership; an invalid record is destroyed and refused.
     void Add(std::unique_ptr<TFileHeader> Header);
     void Clear() { FItems.clear(); }
+    // Destroys the records from index NewCount on.
+    void Truncate(int NewCount);
     void AddFiles(const fw_Classes::TStrings& List, bool Keep);
     int IndexOfName(const std::string& Name) const;
     void ReadTable(fw_Streams::TStream& Stream, int64_t Offset);

@@ -1,8 +1,10 @@
 #include "archive/cmp_TVersion.h"
 
+#include "framework/fw_Handles.h"
 #include "framework/fw_Streams.h"
 #include "framework/fw_Windows.h"
 
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -11,8 +13,6 @@ namespace cmp_TVersion {
 const fw_Classes::TEnumInfo TOverwriteTypeInfo{"TOverwriteType",
                                                {"owAlways", "owNever", "owVersion", "owDate", "owVersionDate"}};
 
-using fw_SysUtils::FileDateToDateTime;
-using fw_SysUtils::FileGetDate;
 using fw_SysUtils::IntToHex;
 using fw_SysUtils::IntToStr;
 using fw_SysUtils::TDateTime;
@@ -32,31 +32,31 @@ static_assert(sizeof(CodePages) / sizeof(CodePages[0]) == csArabic + 1);
 std::string FileOSText(DWORD OS)
 {
     switch (OS) {
-    case 0x10000:
+    case VOS_DOS:
         return "MS-Dos";
-    case 0x20000:
+    case VOS_OS216:
         return "16 bit OS/2";
-    case 0x30000:
+    case VOS_OS232:
         return "32 bit OS/2";
-    case 0x40000:
+    case VOS_NT:
         return "Windows NT";
-    case 0x1:
+    case VOS__WINDOWS16:
         return "Windows 3.0 or later";
-    case 0x2:
+    case VOS__PM16:
         return "16 bit OS/2 Presentation Manager";
-    case 0x3:
+    case VOS__PM32:
         return "32 bit OS/2 Presentation Manager";
-    case 0x4:
+    case VOS__WINDOWS32:
         return "32 bit Windows";
-    case 0x10001:
+    case VOS_DOS_WINDOWS16:
         return "Windows 3.0 or later with MS-Dos";
-    case 0x10004:
+    case VOS_DOS_WINDOWS32:
         return "32 bit Windows with MS-Dos";
-    case 0x20002:
+    case VOS_OS216_PM16:
         return "16 bit OS/2 with Presentation Manager";
-    case 0x30003:
+    case VOS_OS232_PM32:
         return "32 bit OS/2 with Presentation Manager";
-    case 0x40004:
+    case VOS_NT_WINDOWS32:
         return "Windows NT with 32 bit Windows";
     default:
         return "Unknown";
@@ -66,32 +66,36 @@ std::string FileOSText(DWORD OS)
 std::string FileTypeText(DWORD Type)
 {
     switch (Type) {
-    case 1:
+    case VFT_APP:
         return "Application";
-    case 2:
+    case VFT_DLL:
         return "Dynamic-Link Library";
-    case 3:
+    case VFT_DRV:
         return "Device Driver";
-    case 4:
+    case VFT_FONT:
         return "Font";
-    case 5:
+    case VFT_VXD:
         return "Virtual Device Driver";
-    case 7:
+    case VFT_STATIC_LIB:
         return "Static-Link Library";
     default:
         return "Unknown";
     }
 }
 
+// The subtype names, in the order of their values from 1 (VFT2_DRV_PRINTER,
+// VFT2_FONT_RASTER) on.
 std::string FileSubTypeText(DWORD Type, DWORD SubType)
 {
     static const char* const Drivers[] = {"Printer", "Keyboard", "Language",    "Display", "Mouse",
                                           "Network", "System",   "Installable", "Sound",   "Communications"};
+    static_assert(VFT2_DRV_PRINTER == 1 && VFT2_DRV_COMM == std::size(Drivers));
     static const char* const Fonts[] = {"Raster", "Vector", "TrueType"};
-    if (Type == 3)
-        return SubType >= 1 && SubType <= 10 ? Drivers[SubType - 1] : "Unknown";
-    if (Type == 4)
-        return SubType >= 1 && SubType <= 3 ? Fonts[SubType - 1] : "Unknown";
+    static_assert(VFT2_FONT_RASTER == 1 && VFT2_FONT_TRUETYPE == std::size(Fonts));
+    if (Type == VFT_DRV)
+        return SubType >= VFT2_DRV_PRINTER && SubType <= VFT2_DRV_COMM ? Drivers[SubType - 1] : "Unknown";
+    if (Type == VFT_FONT)
+        return SubType >= VFT2_FONT_RASTER && SubType <= VFT2_FONT_TRUETYPE ? Fonts[SubType - 1] : "Unknown";
     return "";
 }
 
@@ -114,44 +118,21 @@ std::string Part(const std::string& S, size_t I)
     return S.substr(Start, Dot == std::string::npos ? std::string::npos : Dot - Start);
 }
 
-// A handle closed on every path.
-struct THandle {
-    HANDLE H = INVALID_HANDLE_VALUE;
-    explicit THandle(HANDLE AH) : H(AH) {}
-    THandle(const THandle&) = delete;
-    THandle& operator=(const THandle&) = delete;
-    ~THandle()
-    {
-        if (Valid())
-            CloseHandle(H);
-    }
-    bool Valid() const { return H != INVALID_HANDLE_VALUE; }
-};
-
-HANDLE OpenShared(const std::string& Path)
+fw_Handles::THandle OpenShared(const std::string& Path)
 {
-    return CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-// The last-write time at the file system's 2-second grain, as archives keep it.
-bool LastWrite(HANDLE H, TDateTime& Date)
-{
-    int Age = FileGetDate(H);
-    if (Age == -1)
-        return false;
-    Date = FileDateToDateTime(Age);
-    return true;
+    return fw_Handles::THandle(CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // Version resources live only in executable formats, all of which begin with
 // "MZ"; checking that first spares the version API's far costlier look.
 bool HasExecutableHeader(const std::string& Name)
 {
-    THandle File(OpenShared(Name));
-    char Magic[2] = {};
+    fw_Handles::THandle File = OpenShared(Name);
+    WORD Magic = 0;
     DWORD Got = 0;
-    return File.Valid() && ReadFile(File.H, Magic, 2, &Got, nullptr) && Got == 2 && Magic[0] == 'M' && Magic[1] == 'Z';
+    return File && ReadFile(File.Get(), &Magic, sizeof Magic, &Got, nullptr) && Got == sizeof Magic &&
+           Magic == IMAGE_DOS_SIGNATURE;
 }
 
 TCompareVersionResult CompareDates(TDateTime Source, TDateTime Target)
@@ -196,7 +177,9 @@ void Define(fw_Classes::TPropertyBuilder<TVersionInfo>& P)
 
 void DefineResource(fw_Classes::TPropertyBuilder<TVersionResource>& P)
 {
+    // The running program's own path is the default, and is not stored.
     P.String("FileName", &TVersionResource::FileName, &TVersionResource::SetFileName)
+        .Stored(&TVersionResource::FileNameStored)
         .Enum<TLanguage>("Language", LanguageInfo, &TVersionResource::Language, &TVersionResource::SetLanguage,
                          lnUSEnglish)
         .Enum<TCharacterSet>("CharacterSet", CharacterSetInfo, &TVersionResource::CharacterSet,
@@ -348,8 +331,8 @@ void TVersionResource::Refresh()
 
     WORD* Translation = nullptr;
     if (VerQueryValueA(Block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&Translation), &Len) &&
-        Translation && Len == 4)
-        FVersionInfo.PrimaryLanguage = Translation[0] & 0x03FF;
+        Translation && Len == 2 * sizeof(WORD)) // one language and code page
+        FVersionInfo.PrimaryLanguage = PRIMARYLANGID(Translation[0]);
 
     FVersionInfo.FileVersion = FourParts(Fixed->dwFileVersionMS, Fixed->dwFileVersionLS);
     FVersionInfo.ProductVersion = FourParts(Fixed->dwProductVersionMS, Fixed->dwProductVersionLS);
@@ -406,9 +389,9 @@ TCompareVersionResult TVersionResource::IsFileNewer(const std::string& Version, 
                                                     TOverwriteType Mode, TDateTime Date)
 {
     auto ByDate = [&]() {
-        THandle Target(OpenShared(TargetPath));
+        fw_Handles::THandle Target = OpenShared(TargetPath);
         TDateTime TargetDate;
-        if (!Target.Valid() || !LastWrite(Target.H, TargetDate))
+        if (!Target || !LastWriteDate(Target.Get(), TargetDate))
             return cvUnknown;
         return CompareDates(Date, TargetDate);
     };
@@ -434,14 +417,14 @@ TCompareVersionResult TVersionResource::IsFileNewerByName(const std::string& Sou
                                                           TOverwriteType Mode)
 {
     auto ByDate = [&]() {
-        THandle Source(OpenShared(SourcePath));
-        if (!Source.Valid())
+        fw_Handles::THandle Source = OpenShared(SourcePath);
+        if (!Source)
             throw fw_Streams::EFOpenError("Cannot open %s in TVersionResource.IsFileNewerByName", {SourcePath});
-        THandle Target(OpenShared(TargetPath));
-        if (!Target.Valid())
+        fw_Handles::THandle Target = OpenShared(TargetPath);
+        if (!Target)
             throw fw_Streams::EFOpenError("Cannot open %s in TVersionResource.IsFileNewerByName", {TargetPath});
         TDateTime SourceDate, TargetDate;
-        if (!LastWrite(Source.H, SourceDate) || !LastWrite(Target.H, TargetDate))
+        if (!LastWriteDate(Source.Get(), SourceDate) || !LastWriteDate(Target.Get(), TargetDate))
             return cvUnknown;
         return CompareDates(SourceDate, TargetDate);
     };
@@ -460,6 +443,26 @@ TCompareVersionResult TVersionResource::IsFileNewerByName(const std::string& Sou
     default:
         return cvUnknown;
     }
+}
+
+bool LastWriteDate(HANDLE File, TDateTime& Date)
+{
+    FILETIME UTC, Local;
+    SYSTEMTIME T;
+    if (!GetFileTime(File, nullptr, nullptr, &UTC) || !FileTimeToLocalFileTime(&UTC, &Local) ||
+        !FileTimeToSystemTime(&Local, &T))
+        return false;
+    // A time the packed form cannot hold is held at its nearest end: a file
+    // of 1975 is as old as any date can say, not of the year 1899, and one of
+    // 2150 does not wrap round to 2022.
+    if (T.wYear < FirstFileDateYear)
+        Date = fw_SysUtils::EncodeDate(FirstFileDateYear, 1, 1);
+    else if (T.wYear > LastFileDateYear)
+        Date = fw_SysUtils::EncodeDate(LastFileDateYear, 12, 31) + fw_SysUtils::EncodeTime(23, 59, 58, 0);
+    else
+        Date = fw_SysUtils::EncodeDate(T.wYear, T.wMonth, T.wDay) +
+               fw_SysUtils::EncodeTime(T.wHour, T.wMinute, T.wSecond / 2 * 2, 0);
+    return true;
 }
 
 TVersionResource& VersionResource()

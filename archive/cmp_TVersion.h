@@ -147,6 +147,15 @@ private:
 // The process-wide reader that the comparisons and the archive use.
 TVersionResource& VersionResource();
 
+// The years the file system's packed (DOS) date form holds.
+constexpr int FirstFileDateYear = 1980;
+constexpr int LastFileDateYear = 2107;
+
+// The last-write time of an open file as archives keep it: local time at the
+// file system's 2-second grain, held inside the years of the packed form.
+// False when the file's time cannot be read.
+bool LastWriteDate(HANDLE File, fw_SysUtils::TDateTime& Date);
+
 // The FileVersion of a file as the process-wide reader sees it ("" without
 // a version resource).
 std::string FileVersionOf(const std::string& FileName);

@@ -1,20 +1,26 @@
 #include "archive/cmp_TWdrlCompress.h"
 
+#include "archive/archive_Files.h"
+#include "framework/fw_Handles.h"
 #include "framework/fw_Windows.h"
 #include "routines/exceptions_Wendrel.h"
 
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstring>
 #include <exception>
 
 namespace cmp_TWdrlCompress {
 
+using archive_Files::CreateNewFile;
+using archive_Files::OpenFile;
 using exceptions_Wendrel::EWdrlCompress;
 using exceptions_Wendrel::EycAborted;
 using exceptions_Wendrel::EycDiskFull;
-using fw_Streams::TFileStream;
+using fw_Streams::THandleStream;
 using fw_Streams::TSeekOrigin;
 using fw_Streams::TStream;
 using fw_SysUtils::ExtractFileDir;
@@ -89,15 +95,6 @@ struct TInflater {
     ~TInflater() { inflateEnd(&Z); }
 };
 
-std::unique_ptr<TFileStream> OpenFile(const std::string& Name, uint16_t Mode, const char* Message)
-{
-    try {
-        return std::make_unique<TFileStream>(Name, Mode);
-    } catch (const fw_Streams::EStreamError&) {
-        throw EWdrlCompress(Message, {Name});
-    }
-}
-
 // The last part of a name as a file name of the target folder: whatever
 // folder, drive or stream the name carries, the file stays in that folder.
 std::string FileNamePart(const std::string& Name)
@@ -111,31 +108,57 @@ bool IsDotsOnly(const std::string& Name)
     return std::all_of(Name.begin(), Name.end(), [](char C) { return C == '.' || C == ' '; });
 }
 
+// Whether the system reads Name as a device rather than a file of the folder:
+// the reserved names, in any letter case, also with an extension and with
+// trailing dots or blanks ("NUL", "nul.txt", "Com1 .log"). "COM10", "nul1"
+// and "console.txt" are files.
+bool IsDeviceName(const std::string& Name)
+{
+    std::string Base = Name.substr(0, Name.find('.'));
+    while (!Base.empty() && Base.back() == ' ')
+        Base.pop_back();
+    for (char& C : Base)
+        C = char(std::toupper(static_cast<unsigned char>(C)));
+    static const std::array<const char*, 6> Plain = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    if (std::any_of(Plain.begin(), Plain.end(), [&](const char* D) { return Base == D; }))
+        return true;
+    // COM1 to COM9 and LPT1 to LPT9; the system also counts the superscript
+    // digits 1, 2 and 3 of the Western code page.
+    if (Base.size() != 4 || (Base.compare(0, 3, "COM") != 0 && Base.compare(0, 3, "LPT") != 0))
+        return false;
+    const unsigned char Digit = static_cast<unsigned char>(Base[3]);
+    return (Digit >= '1' && Digit <= '9') || Digit == 0xB9 || Digit == 0xB2 || Digit == 0xB3;
+}
+
 // The record's data lies inside the archive: a corrupt record must not send
-// the reader to bytes in front of the archive or run it backwards.
+// the reader to bytes in front of the archive or run it backwards, nor
+// promise a negative length.
 bool DataInsideArchive(const archive_FileHeaders::TFileHeaderRecord& R)
 {
     const int First = R.FirstDisk ? R.FirstDisk : 1, Last = R.LastDisk ? R.LastDisk : 1;
-    if (R.DataStart < 0 || R.EndPos < 0 || First > Last)
+    if (R.Size < 0 || R.DataStart < 0 || R.EndPos < 0 || First > Last)
         return false;
     return First < Last || R.EndPos >= R.DataStart;
 }
 
-// A stream over a handle it owns.
-class TOwnedHandleStream : public fw_Streams::THandleStream {
-public:
-    explicit TOwnedHandleStream(HANDLE H) : THandleStream(H) {}
-    ~TOwnedHandleStream() override { CloseHandle(FHandle); }
-};
-
-// The target as a new file, or nullptr when it exists or cannot be made so.
-std::unique_ptr<TStream> CreateNewFile(const std::string& Name)
+// Puts an archive back to what it was before an append: its old length and
+// its old preamble. Runs while another failure is on its way to the caller:
+// it raises nothing, and a cut that fails leaves only unused bytes behind
+// the records the old preamble counts.
+void RestoreArchive(THandleStream& Archive, int64_t End, int32_t Count, uint8_t MultiDisk) noexcept
 {
-    HANDLE H =
-        CreateFileA(Name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (H == INVALID_HANDLE_VALUE)
-        return nullptr;
-    return std::make_unique<TOwnedHandleStream>(H);
+    LARGE_INTEGER Pos;
+    Pos.QuadPart = End;
+    if (SetFilePointerEx(Archive.Handle(), Pos, nullptr, FILE_BEGIN))
+        SetEndOfFile(Archive.Handle());
+    uint8_t Preamble[archive_FileHeaders::PreambleSize];
+    static_assert(sizeof Preamble == sizeof Count + sizeof MultiDisk);
+    std::memcpy(Preamble, &Count, sizeof Count);
+    Preamble[sizeof Count] = MultiDisk;
+    Pos.QuadPart = 0;
+    DWORD Put = 0;
+    if (SetFilePointerEx(Archive.Handle(), Pos, nullptr, FILE_BEGIN))
+        WriteFile(Archive.Handle(), Preamble, sizeof Preamble, &Put, nullptr);
 }
 
 std::string WithBackslash(const std::string& Dir) { return Dir.empty() || Dir.back() == '\\' ? Dir : Dir + "\\"; }
@@ -224,8 +247,10 @@ void TWdrlCompress::FillStats(const TFileHeader& Header)
 
 void TWdrlCompress::DiskFull()
 {
+    // Called right after the short write, whose reason is still the last error.
+    const DWORD Code = GetLastError();
     if (!OnFullDisk)
-        throw EycDiskFull("The disk is full");
+        throw EycDiskFull("The disk is full", Code);
     OnFullDisk(this);
 }
 
@@ -259,11 +284,8 @@ void TWdrlCompress::ReadArchiveInfo()
     // Only a successful read marks the table read; after a failure a partial
     // or stale table must be read again, not used.
     FTableRead = false;
-    std::unique_ptr<TFileStream> Stream;
-    if (!FileExists(FCompressedFile))
-        throw EWdrlCompress("Cannot open the compressed file %s", {FCompressedFile});
-    Stream = OpenFile(FCompressedFile, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone,
-                      "Cannot open the compressed file %s");
+    auto Stream = OpenFile(FCompressedFile, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone,
+                           "Cannot open the compressed file %s");
     FUniqueIDs.fill(-1);
     try {
         FHeaders.ReadTable(*Stream, Offset);
@@ -310,17 +332,18 @@ int TWdrlCompress::IndexOfUniqueID(int UniqueID)
     return FUniqueIDs[size_t(UniqueID)];
 }
 
-void TWdrlCompress::OpenDiskFile(std::unique_ptr<TFileStream>& Stream, int DiskNumber, uint16_t Mode,
+void TWdrlCompress::OpenDiskFile(std::unique_ptr<THandleStream>& Stream, int DiskNumber, uint16_t Mode,
                                  std::string& FileName)
 {
+    DWORD Missing = 0;
     for (int Attempt = 0; Attempt < 4; ++Attempt) {
         Stream.reset();
         if (FHeaders.MultiDisk == 1)
             FileName = DiskFileName(FileName, DiskNumber);
-        if (FileExists(FileName))
+        if (archive_Files::FileExists(FileName, Missing))
             break;
         if (!OnNewDisk)
-            throw EWdrlCompress("Could not open the correct disk file %d", {DiskNumber});
+            throw EWdrlCompress("Could not open the correct disk file %d", {DiskNumber}, Missing);
         // The handler sees the folder without its backslash, also at a drive's
         // root ("A:"), so that the name put together below has exactly one.
         std::string Path = WithoutBackslash(fw_SysUtils::ExtractFilePath(FileName));
@@ -328,8 +351,8 @@ void TWdrlCompress::OpenDiskFile(std::unique_ptr<TFileStream>& Stream, int DiskN
         FileName = Path + "\\" + ExtractFileName(FileName);
     }
     // A disk inserted at the fourth request is used too.
-    if (!FileExists(FileName))
-        throw EWdrlCompress("Cannot open the compressed file %s", {FileName});
+    if (!archive_Files::FileExists(FileName, Missing))
+        throw EWdrlCompress("Cannot open the compressed file %s", {FileName}, Missing);
     Stream = OpenFile(FileName, Mode, "Cannot open the compressed file %s");
 }
 
@@ -354,15 +377,31 @@ void TWdrlCompress::Compress(TlzhCommand Command, int UniqueID)
                             "Cannot create the file %s");
         if (Append)
             FHeaders.ReadTable(*FArchive, 0);
-        FHeaders.AddFiles(FFilesToProcess, Append);
-        FHeaders.WriteTable(*FArchive);
-        FArchive->Seek(0, TSeekOrigin::soEnd);
-        FHeaders.ComputeTotals(FStats);
-        FStats.TotalCompressedSize = 0;
-        for (int I = 0; I < FHeaders.Count(); ++I) {
-            TFileHeader& Header = *FHeaders.GetFileHeaders(I);
-            if (!Header.Loaded)
-                AddFile(*FArchive, Header, I, UniqueID);
+        else {
+            FHeaders.Clear();
+            FHeaders.WriteTable(*FArchive);
+        }
+        // The preamble counts only complete records: it is rewritten once
+        // every new record and its data are in place. Until then a failure
+        // or an abort cuts the new bytes off again, and the archive reads as
+        // before the call.
+        const int32_t OldCount = FHeaders.Count();
+        const uint8_t OldMultiDisk = FHeaders.MultiDisk;
+        const int64_t OldEnd = FArchive->Seek(0, TSeekOrigin::soEnd);
+        try {
+            FHeaders.AddFiles(FFilesToProcess, true);
+            FHeaders.ComputeTotals(FStats);
+            FStats.TotalCompressedSize = 0;
+            for (int I = 0; I < FHeaders.Count(); ++I) {
+                TFileHeader& Header = *FHeaders.GetFileHeaders(I);
+                if (!Header.Loaded)
+                    AddFile(*FArchive, Header, I, UniqueID);
+            }
+            FHeaders.WriteTable(*FArchive);
+        } catch (...) {
+            RestoreArchive(*FArchive, OldEnd, OldCount, OldMultiDisk);
+            FHeaders.Truncate(OldCount);
+            throw;
         }
         FArchive.reset();
     });
@@ -390,9 +429,9 @@ void TWdrlCompress::AddFile(TStream& Archive, TFileHeader& Header, int Index, in
     auto Source = OpenFile(Name, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone, "Cannot open the file %s");
 
     const int64_t P = Archive.Position();
-    Header.WriteToStream(Archive);
     const int64_t DataStart = P + archive_FileHeaders::FileHeaderSize;
     Header.Record.DataStart = int32_t(DataStart);
+    Header.WriteToStream(Archive);
     int64_t Length = DataStart;
 
     FillStats(Header);
@@ -479,7 +518,7 @@ std::string TWdrlCompress::TargetPath() const
 {
     // An empty folder stays empty, so that creating it reports the missing folder.
     const std::string Name = FileNamePart(ExtractName);
-    if (IsDotsOnly(Name))
+    if (IsDotsOnly(Name) || IsDeviceName(Name))
         throw EWdrlCompress("Cannot create the file %s", {WithBackslash(ExtractDirectory) + ExtractName});
     return WithBackslash(ExtractDirectory) + Name;
 }
@@ -514,11 +553,11 @@ void TWdrlCompress::ExtractFile(int, const std::string& Entry)
     // Creating the target only when it is new answers "does it exist" in the
     // same look; under Wine every look for a missing name reads the whole
     // folder, which for thousands of files costs more than the data.
-    std::unique_ptr<TStream> Output;
+    std::unique_ptr<THandleStream> Output;
     if (!SkipFile && !fw_SysUtils::Trim(ExtractDirectory).empty())
         Output = CreateNewFile(Target);
     struct TDropNew {
-        std::unique_ptr<TStream>& Output;
+        std::unique_ptr<THandleStream>& Output;
         const std::string Target;
         bool Keep = false;
         ~TDropNew()
@@ -574,9 +613,9 @@ void TWdrlCompress::ExtractFile(int, const std::string& Entry)
             {Header.FileName()});
     if (Decoded == TDecoded::Inconsistent)
         throw EWdrlCompress(ReadHeadersError);
-    if (fw_SysUtils::FileSetDate(static_cast<fw_Streams::THandleStream&>(*Output).Handle(),
-                                 fw_SysUtils::DateTimeToFileDate(Header.Record.Date)) != 0)
-        throw EWdrlCompress("Cannot set the date of the file just extracted.");
+    if (const DWORD Code =
+            fw_SysUtils::FileSetDate(Output->Handle(), fw_SysUtils::DateTimeToFileDate(Header.Record.Date)))
+        throw EWdrlCompress("Cannot set the date of the file just extracted.", Code);
 }
 
 TWdrlCompress::TDecoded TWdrlCompress::Decode(const TFileHeader& Header, TStream& Target)
@@ -617,11 +656,15 @@ TWdrlCompress::TDecoded TWdrlCompress::Decode(const TFileHeader& Header, TStream
             size_t N = ExtractBlockSize - D.Z.avail_out;
             if (N == 0)
                 break;
-            // A stream that decodes to more than its Size must not fill the disk.
-            const bool Overflow = Decoded + int64_t(N) > Header.Record.Size;
+            // A stream that decodes to more than its Size must not fill the
+            // disk. Signed: a length must never wrap into a huge one.
+            const int64_t Room = std::max<int64_t>(0, int64_t(Header.Record.Size) - Decoded);
+            const bool Overflow = int64_t(N) > Room;
             if (Overflow)
-                N = size_t(Header.Record.Size - Decoded);
+                N = size_t(Room);
             Decoded += int64_t(N);
+            // A short write that the system did not refuse carries no reason.
+            SetLastError(ERROR_SUCCESS);
             const size_t Written = Target.Write(Block, N);
             if (Written < N)
                 DiskFull();
@@ -679,7 +722,7 @@ void TWdrlCompress::SplitToDisks(const std::string& DestDir, const std::string& 
             Header.Record.LastDisk = uint8_t(FCurrentDisk);
         }
         Output.reset();
-        std::unique_ptr<TFileStream> First;
+        std::unique_ptr<THandleStream> First;
         std::string FirstName = DestDir + "\\" + Name;
         OpenDiskFile(First, 1, fw_Streams::fmOpenReadWrite | fw_Streams::fmShareExclusive, FirstName);
         FHeaders.WriteTable(*First);
@@ -719,8 +762,9 @@ bool TWdrlCompress::CopyChunk(std::unique_ptr<TStream>& Output, std::string& Des
                 "There was no event handler for the OnNewDisk event, therefore no new disk could be inserted");
         OnNewDisk(this, FCurrentDisk, DestDir);
         Output = CreateDiskFile(DestDir + "\\" + DiskFileName(FileName, FCurrentDisk));
+        SetLastError(ERROR_SUCCESS);
         if (Output->Write(Chunk + Written, Got - Written) < Got - Written)
-            throw EWdrlCompress("There is too little space on this disk to operate");
+            throw EWdrlCompress("There is too little space on this disk to operate", GetLastError());
     }
     FStats.Processed += int32_t(Got);
     FStats.TotalProcessed += int32_t(Got);
@@ -762,6 +806,7 @@ void TWdrlCompress::CopyFile(const std::string& SourcePath, const std::string& D
         if (Abort)
             return;
         Got = Source->Read(Chunk, CopyChunkSize);
+        SetLastError(ERROR_SUCCESS);
         if (Output->Write(Chunk, Got) < Got)
             DiskFull();
         Stats.Processed += int32_t(Got);
@@ -770,7 +815,10 @@ void TWdrlCompress::CopyFile(const std::string& SourcePath, const std::string& D
         Fire(OnStatus, Stats);
         ProcessMessages();
     } while (Got == CopyChunkSize);
-    fw_SysUtils::FileSetDate(Output->Handle(), fw_SysUtils::FileGetDate(Source->Handle()));
+    // The copy is dated as an archive would date it; a failure is of no consequence.
+    fw_SysUtils::TDateTime Date;
+    if (cmp_TVersion::LastWriteDate(Source->Handle(), Date))
+        fw_SysUtils::FileSetDate(Output->Handle(), fw_SysUtils::DateTimeToFileDate(Date));
     Stats.Finished = 1;
     Fire(OnStatus, Stats);
 }

@@ -58,7 +58,7 @@ public:
     void GetFileStats(int I, TlzhFileStats& Stats);
     int IndexOfUniqueID(int UniqueID);
     void ReadArchiveInfo();
-    void OpenDiskFile(std::unique_ptr<fw_Streams::TFileStream>& Stream, int DiskNumber, uint16_t Mode,
+    void OpenDiskFile(std::unique_ptr<fw_Streams::THandleStream>& Stream, int DiskNumber, uint16_t Mode,
                       std::string& FileName);
     // Called after a short write to a target.
     virtual void DiskFull();
@@ -118,7 +118,7 @@ private:
     bool FTableRead = false;
     TMode FMode = TMode::Idle;
     int FCurrentDisk = 0;
-    std::unique_ptr<fw_Streams::TFileStream> FArchive;
+    std::unique_ptr<fw_Streams::THandleStream> FArchive;
     TlzhFileStats FStats;
     std::array<int, UniqueIDCount> FUniqueIDs{};
     // The fixed buffers, made once per engine.

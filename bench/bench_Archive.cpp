@@ -2,6 +2,7 @@
 // same settings (level 9, window 15, memory level 8) on one deterministic
 // payload, and prints MB/s and the ratio ours/raw for both directions.
 #include "archive/cmp_TWdrlCompress.h"
+#include "framework/fw_Handles.h"
 #include "framework/fw_SysUtils.h"
 #include "framework/fw_Windows.h"
 
@@ -17,6 +18,17 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using fw_Handles::THandle;
+
+THandle CreateForWriting(const std::string& Name)
+{
+    return THandle(CreateFileA(Name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+}
+
+THandle OpenForReading(const std::string& Name)
+{
+    return THandle(CreateFileA(Name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+}
 
 struct TSet {
     std::string Name;
@@ -33,11 +45,10 @@ void Fail(const std::string& What)
 
 void WriteFileBytes(const std::string& Name, const std::vector<uint8_t>& B)
 {
-    HANDLE H = CreateFileA(Name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    THandle H = CreateForWriting(Name);
     DWORD Put = 0;
-    if (H == INVALID_HANDLE_VALUE || !WriteFile(H, B.data(), DWORD(B.size()), &Put, nullptr) || Put != B.size())
+    if (!H || !WriteFile(H.Get(), B.data(), DWORD(B.size()), &Put, nullptr) || Put != B.size())
         Fail("cannot write " + Name);
-    CloseHandle(H);
 }
 
 // Mixed content: runs of words (text-like), of structured records (binary
@@ -82,10 +93,7 @@ TSet MakeSet(const std::string& Root, const std::string& Name, int Count, size_t
     return S;
 }
 
-double Seconds(Clock::time_point Since)
-{
-    return std::chrono::duration<double>(Clock::now() - Since).count();
-}
+double Seconds(Clock::time_point Since) { return std::chrono::duration<double>(Clock::now() - Since).count(); }
 
 // ---- raw zlib: the same work without the archive engine -------------------------------
 
@@ -98,12 +106,15 @@ double RawCompress(const TSet& S, const std::string& Out, std::vector<TRawEntry>
 {
     auto T0 = Clock::now();
     Entries.clear();
-    HANDLE A = CreateFileA(Out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    THandle A = CreateForWriting(Out);
+    if (!A)
+        Fail("cannot create " + Out);
     std::vector<uint8_t> In(61440), Buf(65536);
     int64_t Pos = 0;
     for (const auto& F : S.Files) {
-        HANDLE Src =
-            CreateFileA((S.Dir + "\\" + F).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        THandle Src = OpenForReading(S.Dir + "\\" + F);
+        if (!Src)
+            Fail("cannot open " + F);
         z_stream Z{};
         deflateInit2(&Z, 9, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY);
         int64_t Start = Pos;
@@ -114,7 +125,7 @@ double RawCompress(const TSet& S, const std::string& Out, std::vector<TRawEntry>
         Z.avail_out = uInt(Buf.size());
         do {
             if (Z.avail_in == 0 && !Eof) {
-                ReadFile(Src, In.data(), DWORD(In.size()), &Got, nullptr);
+                ReadFile(Src.Get(), In.data(), DWORD(In.size()), &Got, nullptr);
                 Eof = Got < In.size();
                 Z.next_in = In.data();
                 Z.avail_in = Got;
@@ -122,17 +133,15 @@ double RawCompress(const TSet& S, const std::string& Out, std::vector<TRawEntry>
             R = deflate(&Z, Eof && Z.avail_in == 0 ? Z_FINISH : Z_NO_FLUSH);
             if (Z.avail_out == 0 || R == Z_STREAM_END) {
                 DWORD N = DWORD(Buf.size() - Z.avail_out);
-                WriteFile(A, Buf.data(), N, &Put, nullptr);
+                WriteFile(A.Get(), Buf.data(), N, &Put, nullptr);
                 Pos += N;
                 Z.next_out = Buf.data();
                 Z.avail_out = uInt(Buf.size());
             }
         } while (R != Z_STREAM_END);
         deflateEnd(&Z);
-        CloseHandle(Src);
         Entries.push_back({F, Start, Pos - Start});
     }
-    CloseHandle(A);
     return Seconds(T0);
 }
 
@@ -140,13 +149,17 @@ double RawExtract(const std::string& Archive, const std::vector<TRawEntry>& Entr
 {
     auto T0 = Clock::now();
     fw_SysUtils::ForceDirectories(OutDir);
-    HANDLE A = CreateFileA(Archive.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    THandle A = OpenForReading(Archive);
+    if (!A)
+        Fail("cannot open " + Archive);
     std::vector<uint8_t> In(65536), Out(65536);
     for (const auto& E : Entries) {
         LARGE_INTEGER P;
         P.QuadPart = E.Start;
-        SetFilePointerEx(A, P, nullptr, FILE_BEGIN);
-        HANDLE T = CreateFileA((OutDir + "\\" + E.Name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        SetFilePointerEx(A.Get(), P, nullptr, FILE_BEGIN);
+        THandle T = CreateForWriting(OutDir + "\\" + E.Name);
+        if (!T)
+            Fail("cannot create " + E.Name);
         z_stream Z{};
         inflateInit(&Z);
         int64_t Left = E.Length;
@@ -154,7 +167,7 @@ double RawExtract(const std::string& Archive, const std::vector<TRawEntry>& Entr
         DWORD Got = 0, Put = 0;
         while (R != Z_STREAM_END) {
             if (Z.avail_in == 0) {
-                ReadFile(A, In.data(), DWORD(std::min<int64_t>(Left, int64_t(In.size()))), &Got, nullptr);
+                ReadFile(A.Get(), In.data(), DWORD(std::min<int64_t>(Left, int64_t(In.size()))), &Got, nullptr);
                 Left -= Got;
                 Z.next_in = In.data();
                 Z.avail_in = Got;
@@ -164,12 +177,10 @@ double RawExtract(const std::string& Archive, const std::vector<TRawEntry>& Entr
             R = inflate(&Z, Z_NO_FLUSH);
             if (R < 0 && R != Z_BUF_ERROR)
                 Fail("raw inflate failed");
-            WriteFile(T, Out.data(), DWORD(Out.size() - Z.avail_out), &Put, nullptr);
+            WriteFile(T.Get(), Out.data(), DWORD(Out.size() - Z.avail_out), &Put, nullptr);
         }
         inflateEnd(&Z);
-        CloseHandle(T);
     }
-    CloseHandle(A);
     return Seconds(T0);
 }
 
@@ -274,17 +285,18 @@ void Breakdown(const std::string& Work)
     const double Status = PerCall(5000, [&](int) { GetQueueStatus(QS_ALLINPUT); });
     std::vector<uint8_t> Buf(65536, 'x');
     const std::string Name = Work + "\\blocks.tmp";
-    HANDLE H = CreateFileA(Name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    THandle H = CreateForWriting(Name);
+    if (!H)
+        Fail("cannot create " + Name);
     DWORD Put;
-    const double Write4K = PerCall(8000, [&](int) { WriteFile(H, Buf.data(), 4096, &Put, nullptr); });
-    const double Write64K = PerCall(500, [&](int) { WriteFile(H, Buf.data(), 65536, &Put, nullptr); }) / 16;
-    const double SetDate = PerCall(2000, [&](int I) { fw_SysUtils::FileSetDate(H, 0x52A46000 + I); });
-    CloseHandle(H);
+    const double Write4K = PerCall(8000, [&](int) { WriteFile(H.Get(), Buf.data(), 4096, &Put, nullptr); });
+    const double Write64K = PerCall(500, [&](int) { WriteFile(H.Get(), Buf.data(), 65536, &Put, nullptr); }) / 16;
+    const double SetDate = PerCall(2000, [&](int I) { fw_SysUtils::FileSetDate(H.Get(), 0x52A46000 + I); });
+    H.Reset();
     const double Exists = PerCall(2000, [&](int) { fw_SysUtils::FileExists(Name); });
     const double Open = PerCall(1000, [&](int) {
-        HANDLE F = CreateFileA(Name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                               0, nullptr);
-        CloseHandle(F);
+        THandle F(CreateFileA(Name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr));
     });
     DeleteFileA(Name.c_str());
     std::printf("unit costs (us): message check %.1f (PeekMessage) / %.1f (GetQueueStatus); 4 KB write %.1f vs "
@@ -294,19 +306,21 @@ void Breakdown(const std::string& Work)
 
 void RemoveTree(const std::string& Dir)
 {
-    WIN32_FIND_DATAA D;
-    HANDLE F = FindFirstFileA((Dir + "\\*").c_str(), &D);
-    if (F != INVALID_HANDLE_VALUE) {
-        do {
-            std::string N = D.cFileName;
-            if (N == "." || N == "..")
-                continue;
-            if (D.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(Dir + "\\" + N);
-            else
-                DeleteFileA((Dir + "\\" + N).c_str());
-        } while (FindNextFileA(F, &D));
-        FindClose(F);
+    {
+        // The search ends before the folder itself is removed.
+        WIN32_FIND_DATAA D;
+        fw_Handles::TFindHandle F(FindFirstFileA((Dir + "\\*").c_str(), &D));
+        if (F) {
+            do {
+                std::string N = D.cFileName;
+                if (N == "." || N == "..")
+                    continue;
+                if (D.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    RemoveTree(Dir + "\\" + N);
+                else
+                    DeleteFileA((Dir + "\\" + N).c_str());
+            } while (FindNextFileA(F.Get(), &D));
+        }
     }
     RemoveDirectoryA(Dir.c_str());
 }

@@ -1,6 +1,7 @@
 // Scratch folders and file helpers shared by the archive tests.
 #pragma once
 
+#include "framework/fw_Handles.h"
 #include "framework/fw_SysUtils.h"
 #include "framework/fw_Windows.h"
 #include "test_support.h"
@@ -54,12 +55,36 @@ inline std::vector<uint8_t> Payload(size_t Size, uint32_t Seed, bool Text = true
     return B;
 }
 
+inline fw_Handles::THandle OpenForWriting(const std::string& Name)
+{
+    return fw_Handles::THandle(CreateFileA(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+}
+
+// Noon of that day, local time, as the last-write time.
 inline void SetFileDate(const std::string& Name, int Year, int Month, int Day)
 {
-    HANDLE H = CreateFileA(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    fw_SysUtils::FileSetDate(H, fw_SysUtils::DateTimeToFileDate(fw_SysUtils::EncodeDate(Year, Month, Day) +
-                                                                fw_SysUtils::EncodeTime(12, 0, 0, 0)));
-    CloseHandle(H);
+    fw_Handles::THandle H = OpenForWriting(Name);
+    ASSERT_TRUE(H) << Name;
+    ASSERT_EQ(
+        fw_SysUtils::FileSetDate(H.Get(), fw_SysUtils::DateTimeToFileDate(fw_SysUtils::EncodeDate(Year, Month, Day) +
+                                                                          fw_SysUtils::EncodeTime(12, 0, 0, 0))),
+        0u)
+        << Name;
+}
+
+// Any time the system holds, also outside the packed date's years (local time).
+inline void SetFileTimeLocal(const std::string& Name, int Year, int Month, int Day)
+{
+    SYSTEMTIME T{};
+    T.wYear = WORD(Year);
+    T.wMonth = WORD(Month);
+    T.wDay = WORD(Day);
+    T.wHour = 12;
+    FILETIME Local, UTC;
+    ASSERT_TRUE(SystemTimeToFileTime(&T, &Local) && LocalFileTimeToFileTime(&Local, &UTC));
+    fw_Handles::THandle H = OpenForWriting(Name);
+    ASSERT_TRUE(H && SetFileTime(H.Get(), nullptr, nullptr, &UTC)) << Name;
 }
 
 inline std::string Fixture(const std::string& Name) { return std::string(FIXTURE_DIR) + "\\" + Name; }

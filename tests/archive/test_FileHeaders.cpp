@@ -32,11 +32,9 @@ std::string ReadMessage(const std::vector<uint8_t>& Bytes, int* Count = nullptr)
     fw_Streams::TMemoryStream M;
     M.Write(Bytes.data(), Bytes.size());
     TFileHeaders H;
-    try {
-        H.ReadTable(M, 0);
-    } catch (const EWdrlCompress& E) {
-        return E.Message();
-    }
+    const std::string Message = test_support::MessageOf<EWdrlCompress>([&] { H.ReadTable(M, 0); });
+    if (!Message.empty())
+        return Message;
     if (Count)
         *Count = H.Count();
     return "";
@@ -123,31 +121,19 @@ TEST(FileHeaders, NamesKeysAndLimits)
     EXPECT_EQ(H.IndexOfName(S.Path("BETA.TXT")), 1);
     EXPECT_EQ(H.IndexOfName(S.Path("gamma.txt")), -1);
 
-    try {
-        H.FileHeaders(3);
-        FAIL();
-    } catch (const EWdrlCompress& E) {
-        EXPECT_EQ(E.Message(), "3 is an invalid TFileHeader index in TFileHeaders.GetFileHeaders");
-    }
+    EXPECT_TRUE(test_support::Raises<EWdrlCompress>(
+        [&] { H.FileHeaders(3); }, "3 is an invalid TFileHeader index in TFileHeaders.GetFileHeaders"));
     auto Blank = std::make_unique<TFileHeader>();
     Blank->SetFileName(" \t\r ");
-    try {
-        H.Add(std::move(Blank));
-        FAIL();
-    } catch (const EWdrlCompress& E) {
-        EXPECT_EQ(E.Message(), "Tried to add an invalid file header");
-    }
+    EXPECT_TRUE(
+        test_support::Raises<EWdrlCompress>([&] { H.Add(std::move(Blank)); }, "Tried to add an invalid file header"));
     EXPECT_EQ(H.Count(), 3);
 
     // A long path is cut to 100 characters, and the cut name is what is opened.
     const std::string Long = S.Path(std::string(120, 'n'));
     TFileHeader Cut;
-    try {
-        Cut.LoadFromFile(Long);
-        FAIL();
-    } catch (const EWdrlCompress& E) {
-        EXPECT_EQ(E.Message(), "Cannot open the file " + Long.substr(0, 100));
-    }
+    EXPECT_TRUE(test_support::Raises<EWdrlCompress>([&] { Cut.LoadFromFile(Long); },
+                                                    "Cannot open the file " + Long.substr(0, 100)));
     EXPECT_EQ(Cut.FileName(), Long.substr(0, 100));
     Cut.SetVersion("1.2.3.4.5.6.7.8.9.10.11");
     EXPECT_EQ(Cut.Version(), "1.2.3.4.5.6.7.8.9.10");
@@ -206,19 +192,10 @@ TEST(FileHeaders, DamagedTablesEndWithTheirMessages)
     WriteAll(S.Path("bad.1"), Loop);
     cmp_TWdrlCompress::TWdrlCompress C(nullptr);
     C.SetCompressedFile(S.Path("bad.1"));
-    try {
-        C.ReadArchiveInfo();
-        FAIL();
-    } catch (const EWdrlCompress& E) {
-        EXPECT_EQ(E.Message(), Corrupt);
-    }
+    EXPECT_TRUE(test_support::Raises<EWdrlCompress>([&] { C.ReadArchiveInfo(); }, Corrupt));
     C.SetCompressedFile(S.Path("missing.1"));
-    try {
-        C.ReadArchiveInfo();
-        FAIL();
-    } catch (const EWdrlCompress& E) {
-        EXPECT_EQ(E.Message(), "Cannot open the compressed file " + S.Path("missing.1"));
-    }
+    EXPECT_TRUE(test_support::Raises<EWdrlCompress>([&] { C.ReadArchiveInfo(); },
+                                                    "Cannot open the compressed file " + S.Path("missing.1")));
 
     // A table that was read and then fails to read again is not used any more.
     WriteAll(S.Path("later.1"), One);
@@ -226,10 +203,5 @@ TEST(FileHeaders, DamagedTablesEndWithTheirMessages)
     EXPECT_EQ(C.FileCount(), 1);
     WriteAll(S.Path("later.1"), Loop);
     EXPECT_THROW(C.ReadArchiveInfo(), EWdrlCompress);
-    try {
-        C.FileCount();
-        FAIL() << "a partial table was used";
-    } catch (const EWdrlCompress& E) {
-        EXPECT_EQ(E.Message(), Corrupt);
-    }
+    EXPECT_TRUE(test_support::Raises<EWdrlCompress>([&] { C.FileCount(); }, Corrupt)) << "a partial table was used";
 }

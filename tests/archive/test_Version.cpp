@@ -1,9 +1,14 @@
 #include "ArchiveTestSupport.h"
 
 #include "archive/cmp_TVersion.h"
+#include "framework/fw_Handles.h"
+#include "framework/fw_Reader.h"
 #include "framework/fw_Streams.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <vector>
 
 using namespace cmp_TVersion;
 using archive_test::Fixture;
@@ -25,6 +30,50 @@ std::string CopyTo(const TScratch& S, const std::string& FixtureName, const std:
     std::string Dest = S.Path(As);
     CopyFileA(Fixture(FixtureName).c_str(), Dest.c_str(), FALSE);
     return Dest;
+}
+
+// What the system's own version API answers for a file, read here without
+// the reader under test.
+struct TSystemAnswer {
+    bool Found = false;
+    DWORD FileVersionMS = 0, FileVersionLS = 0, FileType = 0;
+    WORD Language = 0, CodePage = 0;
+    std::string CompanyName, FileDescription, ProductVersion;
+};
+
+TSystemAnswer AskTheSystem(const std::string& Path)
+{
+    TSystemAnswer A;
+    DWORD Dummy = 0;
+    const DWORD Size = GetFileVersionInfoSizeA(Path.c_str(), &Dummy);
+    if (Size == 0)
+        return A;
+    std::vector<uint8_t> Block(Size);
+    VS_FIXEDFILEINFO* Fixed = nullptr;
+    WORD* Translation = nullptr;
+    UINT Len = 0;
+    if (!GetFileVersionInfoA(Path.c_str(), 0, Size, Block.data()) ||
+        !VerQueryValueA(Block.data(), "\\", reinterpret_cast<void**>(&Fixed), &Len) ||
+        !VerQueryValueA(Block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&Translation), &Len) ||
+        Len < 4)
+        return A;
+    A.Found = true;
+    A.FileVersionMS = Fixed->dwFileVersionMS;
+    A.FileVersionLS = Fixed->dwFileVersionLS;
+    A.FileType = Fixed->dwFileType;
+    A.Language = Translation[0];
+    A.CodePage = Translation[1];
+    char Table[64];
+    std::snprintf(Table, sizeof Table, "\\StringFileInfo\\%04X%04X\\", A.Language, A.CodePage);
+    for (auto [Key, Field] :
+         {std::pair{"CompanyName", &A.CompanyName}, std::pair{"FileDescription", &A.FileDescription},
+          std::pair{"ProductVersion", &A.ProductVersion}}) {
+        char* Text = nullptr;
+        if (VerQueryValueA(Block.data(), (std::string(Table) + Key).c_str(), reinterpret_cast<void**>(&Text), &Len) &&
+            Text)
+            *Field = Text;
+    }
+    return A;
 }
 
 } // namespace
@@ -74,21 +123,71 @@ TEST(Version, ReadsFixedInformationAndStringTable)
 
 TEST(Version, ReadsModulesNobodyHereWrote)
 {
+    // Wine's own modules: the reader must answer what the system's API does.
     char Sys[MAX_PATH];
     GetSystemDirectoryA(Sys, MAX_PATH);
     TReader T;
-    int Read = 0;
+    int Compared = 0;
     for (const char* Name : {"kernel32.dll", "user32.dll", "version.dll", "comctl32.dll", "shell32.dll"}) {
-        TVersionInfo& V = T.Read(std::string(Sys) + "\\" + Name);
-        if (V.FileVersion.empty())
+        const std::string Path = std::string(Sys) + "\\" + Name;
+        const TSystemAnswer A = AskTheSystem(Path);
+        if (!A.Found)
             continue;
-        ++Read;
-        EXPECT_EQ(std::count(V.FileVersion.begin(), V.FileVersion.end(), '.'), 3) << Name;
-        EXPECT_EQ(V.FileType, "Dynamic-Link Library") << Name;
+        // The reader reads the table of the module's own language and code page.
+        int Language = -1, CharacterSet = -1;
+        for (int L = lnArabic; L <= lnSwissFrench; ++L)
+            if (LanguageID(TLanguage(L)) == A.Language)
+                Language = L;
+        for (int C = csASCII; C <= csArabic; ++C)
+            if (CodePage(TCharacterSet(C)) == A.CodePage)
+                CharacterSet = C;
+        ASSERT_GE(Language, 0) << Name;
+        ASSERT_GE(CharacterSet, 0) << Name;
+        T.R.SetLanguage(TLanguage(Language));
+        T.R.SetCharacterSet(TCharacterSet(CharacterSet));
+        const TVersionInfo& V = T.Read(Path);
+        ++Compared;
+        char Version[64];
+        std::snprintf(Version, sizeof Version, "%u.%u.%u.%u", HIWORD(A.FileVersionMS), LOWORD(A.FileVersionMS),
+                      HIWORD(A.FileVersionLS), LOWORD(A.FileVersionLS));
+        EXPECT_EQ(V.FileVersion, Version) << Name;
+        EXPECT_EQ(V.FileType, A.FileType == VFT_DLL ? "Dynamic-Link Library" : "?") << Name;
+        EXPECT_EQ(V.PrimaryLanguage, PRIMARYLANGID(A.Language)) << Name;
+        EXPECT_EQ(V.CompanyName, A.CompanyName) << Name;
+        EXPECT_EQ(V.FileDescription, A.FileDescription) << Name;
+        EXPECT_FALSE(V.FileDescription.empty()) << Name;
+        if (!A.ProductVersion.empty())
+            EXPECT_EQ(V.ProductVersion, A.ProductVersion) << Name;
         // The parts are numbers that CompareVersion accepts.
         EXPECT_EQ(TVersionResource::CompareVersion(V.FileVersion, V.FileVersion), 0);
     }
-    EXPECT_GE(Read, 3);
+    EXPECT_GE(Compared, 3);
+}
+
+TEST(Version, FileNameIsStoredOnlyWhenItIsNotTheProgramsOwn)
+{
+    TVersionResource R(nullptr);
+    R.SetName("Reader");
+    const std::string Own = fw_SysUtils::ParamStr(0);
+    EXPECT_FALSE(R.FileNameStored());
+    EXPECT_EQ(fw_Reader::WriteComponentText(&R).find("FileName ="), std::string::npos);
+
+    R.SetFileName(Fixture("driver.dll"));
+    EXPECT_TRUE(R.FileNameStored());
+    const std::string Text = fw_Reader::WriteComponentText(&R);
+    EXPECT_NE(Text.find("FileName = '" + Fixture("driver.dll") + "'"), std::string::npos) << Text;
+    TVersionResource Again(nullptr);
+    fw_Reader::ReadComponentText(&Again, Text);
+    EXPECT_EQ(Again.FileName(), Fixture("driver.dll"));
+
+    // Set back to the program's own path (in another letter case), it is the default again.
+    R.SetFileName(fw_SysUtils::UpperCase(Own));
+    EXPECT_FALSE(R.FileNameStored());
+    const std::string Back = fw_Reader::WriteComponentText(&R);
+    EXPECT_EQ(Back.find("FileName ="), std::string::npos) << Back;
+    TVersionResource Fresh(nullptr);
+    fw_Reader::ReadComponentText(&Fresh, Back);
+    EXPECT_EQ(Fresh.FileName(), Own);
 }
 
 TEST(Version, CompareVersion)
@@ -131,10 +230,9 @@ TEST(Version, IsFileNewerRules)
     EXPECT_EQ(TVersionResource::IsFileNewer("", Plain, TOverwriteType(17), Noon), cvUnknown);
 
     // A target locked against reading cannot be dated.
-    HANDLE Lock = CreateFileA(Plain.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(Lock, INVALID_HANDLE_VALUE);
+    fw_Handles::THandle Lock(CreateFileA(Plain.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(Lock);
     EXPECT_EQ(TVersionResource::IsFileNewer("", Plain, owDate, Noon), cvUnknown);
-    CloseHandle(Lock);
 }
 
 TEST(Version, IsFileNewerByName)
@@ -152,12 +250,12 @@ TEST(Version, IsFileNewerByName)
     EXPECT_EQ(TVersionResource::IsFileNewerByName(Same, New, owVersionDate), cvKeep);
     EXPECT_EQ(TVersionResource::IsFileNewerByName(Same, New, owDate), cvKeep);
     EXPECT_EQ(TVersionResource::IsFileNewerByName(Old, New, owNever), cvKeep);
-    try {
-        TVersionResource::IsFileNewerByName(S.Path("gone.dll"), New, owDate);
-        FAIL() << "no error";
-    } catch (const fw_Streams::EFOpenError& E) {
-        EXPECT_EQ(E.Message(), "Cannot open " + S.Path("gone.dll") + " in TVersionResource.IsFileNewerByName");
-    }
+    EXPECT_TRUE(test_support::Raises<fw_Streams::EFOpenError>(
+        [&] { TVersionResource::IsFileNewerByName(S.Path("gone.dll"), New, owDate); },
+        "Cannot open " + S.Path("gone.dll") + " in TVersionResource.IsFileNewerByName"));
+    EXPECT_TRUE(test_support::Raises<fw_Streams::EFOpenError>(
+        [&] { TVersionResource::IsFileNewerByName(New, S.Path("gone.dll"), owDate); },
+        "Cannot open " + S.Path("gone.dll") + " in TVersionResource.IsFileNewerByName"));
     // The handles were closed: the files can be deleted.
     EXPECT_TRUE(DeleteFileA(New.c_str()));
     EXPECT_TRUE(DeleteFileA(Same.c_str()));
