@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <exception>
 #include <objbase.h>
+#include <string_view>
 
 namespace fw_Forms {
 
@@ -880,7 +881,7 @@ std::string MessageOf(const std::exception_ptr& Thrown)
     }
 }
 
-void WriteStdErr(const std::string& Text) noexcept
+void WriteStdErr(std::string_view Text) noexcept
 {
     HANDLE Err = GetStdHandle(STD_ERROR_HANDLE);
     if (Err && Err != INVALID_HANDLE_VALUE) {

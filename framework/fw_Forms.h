@@ -333,6 +333,8 @@ public:
 
     // Called inside a catch block: the silent abort passes; any other
     // exception goes to OnException when assigned, else to ShowException.
+    // What is no Exception goes as one with its what() text, or "Unknown
+    // exception" for a type without one. A failing hook or display throws.
     void HandleException(fw_Classes::TObject* Sender);
     // The standard display: a message box with the message, also written
     // to the standard error output when the program has one.
