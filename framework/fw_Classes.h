@@ -306,12 +306,21 @@ public:                                                                         
     static const fw_Classes::TClassInfo& StaticClass();                                                                \
     fw_Classes::TClass ClassType() const override { return &StaticClass(); }
 
+// Whether C's FW_CLASS names P as its parent.
+template <class C, class P>
+constexpr bool DeclaresParent = std::is_same_v<typename C::inherited, P>;
+
 // Defines it (in a source file). Create is fw_Classes::CreateComponent<C> for
 // components the project may create, or nullptr; Define fills the property
-// table (or is nullptr).
+// table (or is nullptr). The parent must be the one FW_CLASS declared and a
+// base of the class, or the run-time class chain would lie.
 #define FW_DEFINE_CLASS(ThisClass, ParentClass, Create, Define)                                                        \
     const fw_Classes::TClassInfo& ThisClass::StaticClass()                                                             \
     {                                                                                                                  \
+        static_assert(fw_Classes::DeclaresParent<ThisClass, ParentClass>,                                              \
+                      "FW_DEFINE_CLASS(" #ThisClass ", " #ParentClass "): FW_CLASS declares another parent");          \
+        static_assert(std::is_base_of_v<ParentClass, ThisClass>,                                                       \
+                      "FW_DEFINE_CLASS(" #ThisClass ", " #ParentClass "): the parent is not a base of the class");     \
         static const fw_Classes::TClassInfo Info =                                                                     \
             fw_Classes::MakeClassInfo<ThisClass>(#ThisClass, &ParentClass::StaticClass(), Create, Define);             \
         return Info;                                                                                                   \

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <commctrl.h>
+#include <exception>
 #include <objbase.h>
+#include <string_view>
 
 namespace fw_Forms {
 
@@ -34,7 +36,7 @@ void RegisterWindowClass()
     WC.style = CS_DBLCLKS;
     WC.lpfnWndProc = DefWindowProcA; // replaced per window at creation
     WC.hInstance = GetModuleHandleA(nullptr);
-    WC.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512) /* IDC_ARROW */);
+    WC.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     WC.hIcon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
     WC.lpszClassName = WindowClassName;
     RegisterClassExA(&WC);
@@ -391,21 +393,16 @@ LRESULT CALLBACK TWinControl::StdWndProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L)
     TWinControl* C = ControlOf(Wnd);
     if (!C)
         return DefWindowProcA(Wnd, Msg, W, L);
-    if (Msg == WM_NCDESTROY) {
-        WNDPROC Def = C->FDefWndProc;
-        SetWindowLongPtrA(Wnd, GWLP_USERDATA, 0);
-        SetWindowLongPtrA(Wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Def));
-        C->FHandle = nullptr;
-        return CallWindowProcA(Def, Wnd, Msg, W, L);
-    }
-    // Exceptions must not cross the system's frames: they go to the
-    // application's handler here.
-    try {
+    return CallbackBarrier<LRESULT>(C, 0, [&]() -> LRESULT {
+        if (Msg == WM_NCDESTROY) {
+            WNDPROC Def = C->FDefWndProc;
+            SetWindowLongPtrA(Wnd, GWLP_USERDATA, 0);
+            SetWindowLongPtrA(Wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Def));
+            C->FHandle = nullptr;
+            return CallWindowProcA(Def, Wnd, Msg, W, L);
+        }
         return C->WndProc(Msg, W, L);
-    } catch (...) {
-        Application->HandleException(C);
-        return 0;
-    }
+    });
 }
 
 LRESULT TWinControl::DefaultHandler(UINT Msg, WPARAM W, LPARAM L)
@@ -449,18 +446,15 @@ LRESULT TWinControl::WndProc(UINT Msg, WPARAM W, LPARAM L)
         if (FDefWndProc == DefWindowProcA) {
             RECT R;
             GetClientRect(FHandle, &R);
-            HBRUSH B = CreateSolidBrush(fw_Graphics::ColorToRGB(FColor));
-            FillRect(reinterpret_cast<HDC>(W), &R, B);
-            DeleteObject(B);
+            fw_Handles::TGdiHandle<HBRUSH> B(CreateSolidBrush(fw_Graphics::ColorToRGB(FColor)));
+            FillRect(reinterpret_cast<HDC>(W), &R, B.Get());
             return 1;
         }
         break;
     case WM_PAINT:
         if (FDefWndProc == DefWindowProcA) {
-            PAINTSTRUCT PS;
-            HDC DC = BeginPaint(FHandle, &PS);
-            Paint(DC);
-            EndPaint(FHandle, &PS);
+            fw_Handles::TPaintDC DC(FHandle); // ended even when Paint throws
+            Paint(DC.DC());
             return 0;
         }
         break;
@@ -711,12 +705,14 @@ struct TDisabledWindows {
 };
 BOOL CALLBACK DisableWindow(HWND Wnd, LPARAM Data)
 {
-    auto* D = reinterpret_cast<TDisabledWindows*>(Data);
-    if (Wnd != D->Keep && IsWindowVisible(Wnd) && IsWindowEnabled(Wnd)) {
-        D->List.push_back(Wnd);
-        EnableWindow(Wnd, FALSE);
-    }
-    return TRUE;
+    return CallbackBarrier<BOOL>(nullptr, FALSE, [&] {
+        auto* D = reinterpret_cast<TDisabledWindows*>(Data);
+        if (Wnd != D->Keep && IsWindowVisible(Wnd) && IsWindowEnabled(Wnd)) {
+            D->List.push_back(Wnd);
+            EnableWindow(Wnd, FALSE);
+        }
+        return TRUE;
+    });
 }
 } // namespace
 
@@ -728,22 +724,20 @@ TModalResult TCustomForm::ShowModal()
     EnumThreadWindows(GetCurrentThreadId(), DisableWindow, reinterpret_cast<LPARAM>(&Disabled));
     FModal = true;
     FModalResult = mrNone;
-    try {
+    {
+        // The other windows come back on every path, a throwing handler included.
+        fw_Handles::TScopeExit Restore([&]() noexcept {
+            for (HWND W : Disabled.List)
+                EnableWindow(W, TRUE);
+            FModal = false;
+        });
         ShowForm();
         while (FModalResult == mrNone) {
             Application->HandleMessage();
             if (Application->Terminated())
                 FModalResult = mrCancel;
         }
-    } catch (...) {
-        FModal = false;
-        for (HWND W : Disabled.List)
-            EnableWindow(W, TRUE);
-        throw;
     }
-    for (HWND W : Disabled.List)
-        EnableWindow(W, TRUE);
-    FModal = false;
     SetVisible(false);
     return FModalResult;
 }
@@ -868,23 +862,52 @@ void TApplication::HandleMessage()
         WaitMessage();
 }
 
+namespace {
+
+// What is no Exception is shown as one with this text.
+const char* const UnknownExceptionText = "Unknown exception";
+
+// The message of a thrown object of any type.
+std::string MessageOf(const std::exception_ptr& Thrown)
+{
+    try {
+        std::rethrow_exception(Thrown);
+    } catch (const Exception& E) {
+        return E.Message();
+    } catch (const std::exception& E) {
+        return E.what();
+    } catch (...) {
+        return UnknownExceptionText;
+    }
+}
+
+void WriteStdErr(std::string_view Text) noexcept
+{
+    HANDLE Err = GetStdHandle(STD_ERROR_HANDLE);
+    if (Err && Err != INVALID_HANDLE_VALUE) {
+        DWORD Written;
+        WriteFile(Err, Text.data(), DWORD(Text.size()), &Written, nullptr);
+    }
+}
+
+} // namespace
+
 void TApplication::HandleException(fw_Classes::TObject* Sender)
 {
+    auto Handle = [&](const Exception& E) {
+        if (OnException)
+            OnException(Sender, E);
+        else
+            ShowException(E);
+    };
     try {
         throw;
     } catch (const fw_SysUtils::EAbort&) {
         // the silent abort ends an operation without a word
     } catch (const Exception& E) {
-        if (OnException)
-            OnException(Sender, E);
-        else
-            ShowException(E);
-    } catch (const std::exception& E) {
-        Exception Wrapped(E.what());
-        if (OnException)
-            OnException(Sender, Wrapped);
-        else
-            ShowException(Wrapped);
+        Handle(E);
+    } catch (...) {
+        Handle(Exception(MessageOf(std::current_exception())));
     }
 }
 
@@ -893,12 +916,7 @@ void TApplication::ShowException(const Exception& E)
     std::string Msg = E.Message();
     if (!Msg.empty() && (unsigned char)Msg.back() > '.')
         Msg += '.';
-    HANDLE Err = GetStdHandle(STD_ERROR_HANDLE);
-    if (Err && Err != INVALID_HANDLE_VALUE) {
-        std::string Line = Msg + "\n";
-        DWORD Written;
-        WriteFile(Err, Line.data(), DWORD(Line.size()), &Written, nullptr);
-    }
+    WriteStdErr(Msg + "\n");
     MessageBox(Msg, FTitle, MB_OK | MB_ICONSTOP);
 }
 
@@ -910,5 +928,27 @@ int TApplication::MessageBox(const std::string& Text, const std::string& Caption
 }
 
 TApplication* Application = new TApplication(nullptr);
+
+void HandleCallbackException(fw_Classes::TObject* Sender) noexcept
+{
+    std::exception_ptr Original = std::current_exception();
+    try {
+        if (!Application)
+            std::rethrow_exception(Original);
+        Application->HandleException(Sender);
+    } catch (...) {
+        // The last resort: the exception could not be shown, so at least
+        // its text (and why showing it failed) reaches the standard error.
+        try {
+            std::exception_ptr Failure = std::current_exception();
+            std::string Text = MessageOf(Original) + "\n";
+            if (Failure != Original)
+                Text += MessageOf(Failure) + "\n";
+            WriteStdErr(Text);
+        } catch (...) {
+            WriteStdErr("Exception in a callback\n");
+        }
+    }
+}
 
 } // namespace fw_Forms

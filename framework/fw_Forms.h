@@ -1,4 +1,25 @@
 // Framework: controls over Win32 windows, forms and the application object.
+//
+// Rules of the GUI layer:
+// - Ownership. A component belongs to its Owner, which frees it; the Parent
+//   of a control only places it. A TWinControl owns its window: the window
+//   is made on demand (Handle) and destroyed with the control or when the
+//   control leaves its parent; the system destroys child windows with their
+//   parent window, the child objects stay with their owner and make a new
+//   window when needed. The application owns the forms of CreateForm.
+// - Exceptions. A handler (event, WndProc override, Paint...) may throw
+//   anything. Inside a callback from the system it stops at the callback's
+//   barrier (CallbackBarrier) and goes to Application->HandleException:
+//   OnException when assigned, else the standard display; EAbort is silent
+//   there; what is no Exception is shown as one. When that handling itself
+//   throws, the message goes to the standard error output and the callback
+//   gives the system a neutral answer. Outside callbacks (ShowModal, Close,
+//   CreateForm called from code) exceptions reach the caller as usual.
+// - Events. OnCreate fires once after CreateForm made the form; OnShow after
+//   the form's window was shown, OnHide before it is hidden; OnActivate and
+//   OnDeactivate when the system (de)activates the window (WM_ACTIVATE);
+//   OnClose from Close (a call or WM_CLOSE), and its caNone keeps the form
+//   open; OnDestroy when the form is being destroyed.
 #pragma once
 
 #include "framework/fw_Classes.h"
@@ -312,6 +333,8 @@ public:
 
     // Called inside a catch block: the silent abort passes; any other
     // exception goes to OnException when assigned, else to ShowException.
+    // What is no Exception goes as one with its what() text, or "Unknown
+    // exception" for a type without one. A failing hook or display throws.
     void HandleException(fw_Classes::TObject* Sender);
     // The standard display: a message box with the message, also written
     // to the standard error output when the program has one.
@@ -334,5 +357,26 @@ private:
 
 // The process-wide application object, made when the program starts.
 extern TApplication* Application;
+
+// Called inside a catch block of a callback from the system: hands the
+// exception to Application->HandleException; when that throws in turn (or
+// there is no application), writes the messages to the standard error output.
+// Never throws.
+void HandleCallbackException(fw_Classes::TObject* Sender) noexcept;
+
+// The body of every callback from the system (window procedures,
+// enumeration, timer, hook, DDE and dialog callbacks): runs Body and answers
+// its result; whatever Body throws goes to HandleCallbackException and the
+// system gets Neutral. Nothing crosses into the system's frames.
+template <class R, class F>
+R CallbackBarrier(fw_Classes::TObject* Sender, R Neutral, F&& Body) noexcept
+{
+    try {
+        return std::forward<F>(Body)();
+    } catch (...) {
+        HandleCallbackException(Sender);
+        return Neutral;
+    }
+}
 
 } // namespace fw_Forms

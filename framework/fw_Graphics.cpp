@@ -64,11 +64,7 @@ FW_DEFINE_CLASS(TFont, fw_Classes::TPersistent, nullptr, DefineFont)
 
 TFont::TFont() = default;
 
-TFont::~TFont()
-{
-    if (FHandle)
-        DeleteObject(FHandle);
-}
+TFont::~TFont() = default;
 
 void TFont::Assign(fw_Classes::TPersistent* Source)
 {
@@ -86,10 +82,7 @@ void TFont::Assign(fw_Classes::TPersistent* Source)
 
 void TFont::Changed()
 {
-    if (FHandle) {
-        DeleteObject(FHandle);
-        FHandle = nullptr;
-    }
+    FHandle.Reset(); // made again on demand
     if (OnChange)
         OnChange(this);
 }
@@ -141,7 +134,7 @@ void TFont::SetCharset(int Value)
 
 HFONT TFont::Handle()
 {
-    if (!FHandle) {
+    if (!FHandle.Valid()) {
         LOGFONTA LF{};
         LF.lfHeight = FHeight;
         LF.lfWeight = FStyle.Contains(fsBold) ? FW_BOLD : FW_NORMAL;
@@ -151,9 +144,9 @@ HFONT TFont::Handle()
         LF.lfCharSet = BYTE(FCharset);
         LF.lfQuality = DEFAULT_QUALITY;
         lstrcpynA(LF.lfFaceName, FName.c_str(), LF_FACESIZE);
-        FHandle = CreateFontIndirectA(&LF);
+        FHandle.Reset(CreateFontIndirectA(&LF));
     }
-    return FHandle;
+    return FHandle.Get();
 }
 
 // ---- TBitmap -------------------------------------------------------------------
@@ -204,7 +197,7 @@ void TBitmap::SetData(const std::vector<uint8_t>& Value)
 void TBitmap::LoadFromResourceName(HMODULE Instance, const std::string& ResName)
 {
     // A BITMAP resource is a .bmp file without its file header.
-    fw_Streams::TResourceStream Res(Instance, ResName, MAKEINTRESOURCEA(2) /* RT_BITMAP */);
+    fw_Streams::TResourceStream Res(Instance, ResName, RT_BITMAP);
     const auto* IH = reinterpret_cast<const BITMAPINFOHEADER*>(Res.Memory());
     size_t Size = size_t(Res.Size());
     if (Size < sizeof(BITMAPINFOHEADER))

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "framework/fw_Classes.h"
+#include "framework/fw_Handles.h"
 
 #include <string>
 #include <vector>
@@ -61,7 +62,7 @@ private:
     TFontStyles FStyle;
     TColor FColor = clWindowText;
     int FCharset = DEFAULT_CHARSET;
-    HFONT FHandle = nullptr;
+    fw_Handles::TGdiHandle<HFONT> FHandle;
 };
 
 // A device-independent bitmap, kept as the bytes of a .bmp file.

@@ -696,7 +696,7 @@ void ReadComponentText(TComponent* Root, std::string_view Text) { TProjectReader
 
 void ReadComponentResource(TComponent* Root, const std::string& ResName)
 {
-    fw_Streams::TResourceStream Res(GetModuleHandleA(nullptr), ResName, MAKEINTRESOURCEA(10) /* RT_RCDATA */);
+    fw_Streams::TResourceStream Res(GetModuleHandleA(nullptr), ResName, RT_RCDATA);
     ReadComponentText(Root, std::string_view(reinterpret_cast<const char*>(Res.Memory()), size_t(Res.Size())));
 }
 

@@ -24,21 +24,20 @@ void TRegistry::SetRootKey(HKEY Value)
 
 void TRegistry::CloseKey()
 {
-    if (FCurrentKey) {
+    if (KeyOpen()) {
         if (!FLazyWrite)
-            RegFlushKey(FCurrentKey);
-        RegCloseKey(FCurrentKey);
-        FCurrentKey = nullptr;
+            RegFlushKey(FCurrentKey.Get());
+        FCurrentKey.Reset();
         FCurrentPath.clear();
     }
 }
 
-HKEY TRegistry::GetBaseKey(bool Relative) const { return FCurrentKey && Relative ? FCurrentKey : FRootKey; }
+HKEY TRegistry::GetBaseKey(bool Relative) const { return KeyOpen() && Relative ? FCurrentKey.Get() : FRootKey; }
 
-void TRegistry::ChangeKey(HKEY Value, const std::string& Path)
+void TRegistry::ChangeKey(fw_Handles::TRegKey Value, const std::string& Path)
 {
     CloseKey();
-    FCurrentKey = Value;
+    FCurrentKey = std::move(Value);
     FCurrentPath = Path;
 }
 
@@ -46,115 +45,108 @@ static bool IsRelative(const std::string& Key) { return Key.empty() || Key[0] !=
 
 static std::string StripLeading(const std::string& Key) { return IsRelative(Key) ? Key : Key.substr(1); }
 
-bool TRegistry::OpenKey(const std::string& Key, bool CanCreate)
-{
-    bool Relative = IsRelative(Key);
-    std::string S = StripLeading(Key);
-    HKEY Result = nullptr;
-    LONG Rc;
-    if (!CanCreate || S.empty())
-        Rc = RegOpenKeyExA(GetBaseKey(Relative), S.c_str(), 0, FAccess, &Result);
-    else
-        Rc = RegCreateKeyExA(GetBaseKey(Relative), S.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, FAccess, nullptr,
-                             &Result, nullptr);
-    if (Rc != ERROR_SUCCESS)
-        return false;
-    std::string Path = Relative && FCurrentKey ? FCurrentPath + "\\" + S : S;
-    ChangeKey(Result, Path);
-    return true;
-}
-
-bool TRegistry::OpenKeyReadOnly(const std::string& Key)
-{
-    REGSAM Saved = FAccess;
-    FAccess = KEY_READ;
-    bool Ok = OpenKey(Key, false);
-    FAccess = Saved;
-    return Ok;
-}
-
-bool TRegistry::CreateKey(const std::string& Key)
-{
-    bool Relative = IsRelative(Key);
-    std::string S = StripLeading(Key);
-    HKEY Result = nullptr;
-    if (RegCreateKeyExA(GetBaseKey(Relative), S.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                        &Result, nullptr) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(Result);
-    return true;
-}
-
-HKEY TRegistry::GetKey(const std::string& Key)
-{
-    bool Relative = IsRelative(Key);
-    HKEY Result = nullptr;
-    if (RegOpenKeyExA(GetBaseKey(Relative), StripLeading(Key).c_str(), 0, FAccess, &Result) != ERROR_SUCCESS)
-        return nullptr;
-    return Result;
-}
-
-bool TRegistry::KeyExists(const std::string& Key)
-{
-    REGSAM Saved = FAccess;
-    FAccess = KEY_READ;
-    HKEY K = GetKey(Key);
-    FAccess = Saved;
-    if (K)
-        RegCloseKey(K);
-    return K != nullptr;
-}
-
-bool TRegistry::DeleteKey(const std::string& Key)
-{
-    // Removes the key's subkeys first: RegDeleteKey takes only leaves.
-    bool Relative = IsRelative(Key);
-    std::string S = StripLeading(Key);
-    HKEY Old = FCurrentKey;
-    std::string OldPath = FCurrentPath;
-    HKEY K = nullptr;
-    if (RegOpenKeyExA(GetBaseKey(Relative), S.c_str(), 0, KEY_ALL_ACCESS, &K) == ERROR_SUCCESS) {
-        FCurrentKey = K;
-        fw_Classes::TStringList Names;
-        GetKeyNames(Names);
-        for (int I = 0; I < Names.Count(); ++I)
-            DeleteKey(Names[I]);
-        FCurrentKey = Old;
-        FCurrentPath = OldPath;
-        RegCloseKey(K);
-    }
-    return RegDeleteKeyA(GetBaseKey(Relative), S.c_str()) == ERROR_SUCCESS;
-}
-
-bool TRegistry::DeleteValue(const std::string& Name)
-{
-    return RegDeleteValueA(FCurrentKey, Name.c_str()) == ERROR_SUCCESS;
-}
-
-bool TRegistry::ValueExists(const std::string& Name)
-{
-    return RegQueryValueExA(FCurrentKey, Name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-}
-
-bool TRegistry::HasSubKeys()
-{
-    DWORD N = 0;
-    return RegQueryInfoKeyA(FCurrentKey, nullptr, nullptr, nullptr, &N, nullptr, nullptr, nullptr, nullptr, nullptr,
-                            nullptr, nullptr) == ERROR_SUCCESS &&
-           N > 0;
-}
-
-void TRegistry::GetKeyNames(fw_Classes::TStrings& Strings)
+static void KeyNamesOf(HKEY Key, fw_Classes::TStrings& Strings)
 {
     Strings.Clear();
     char Buf[256];
     for (DWORD I = 0;; ++I) {
         DWORD Len = sizeof Buf;
-        if (RegEnumKeyExA(FCurrentKey, I, Buf, &Len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (RegEnumKeyExA(Key, I, Buf, &Len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
         Strings.Add(std::string(Buf, Len));
     }
 }
+
+fw_Handles::TRegKey TRegistry::OpenSubKey(HKEY Base, const std::string& SubKey, REGSAM Access, LONG* Code)
+{
+    fw_Handles::TRegKey Result;
+    LONG Rc = RegOpenKeyExA(Base, SubKey.c_str(), 0, Access, Result.Receive());
+    if (Code)
+        *Code = Rc;
+    if (Rc != ERROR_SUCCESS)
+        Result.Release(); // whatever the failed call left there is not ours
+    return Result;
+}
+
+bool TRegistry::DeleteKeyTree(HKEY Base, const std::string& SubKey)
+{
+    // Subkeys go first, each relative to its key, deepest first.
+    if (fw_Handles::TRegKey K = OpenSubKey(Base, SubKey, KEY_ALL_ACCESS); K.Get()) {
+        fw_Classes::TStringList Names;
+        KeyNamesOf(K.Get(), Names);
+        for (int I = 0; I < Names.Count(); ++I)
+            DeleteKeyTree(K.Get(), Names[I]);
+    }
+    return RegDeleteKeyA(Base, SubKey.c_str()) == ERROR_SUCCESS;
+}
+
+LONG TRegistry::OpenKeyHandle(HKEY Base, const std::string& SubKey, bool CanCreate, fw_Handles::TRegKey& Result)
+{
+    if (!CanCreate || SubKey.empty())
+        return RegOpenKeyExA(Base, SubKey.c_str(), 0, FAccess, Result.Receive());
+    return RegCreateKeyExA(Base, SubKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, FAccess, nullptr,
+                           Result.Receive(), nullptr);
+}
+
+bool TRegistry::OpenKey(const std::string& Key, bool CanCreate)
+{
+    bool Relative = IsRelative(Key);
+    std::string S = StripLeading(Key);
+    fw_Handles::TRegKey Result;
+    LONG Rc = OpenKeyHandle(GetBaseKey(Relative), S, CanCreate, Result);
+    if (Rc != ERROR_SUCCESS) {
+        Result.Release();
+        FLastError = Rc;
+        return false;
+    }
+    std::string Path = Relative && KeyOpen() ? FCurrentPath + "\\" + S : S;
+    ChangeKey(std::move(Result), Path);
+    return true;
+}
+
+bool TRegistry::OpenKeyReadOnly(const std::string& Key)
+{
+    fw_Handles::TRestore<REGSAM> ReadOnly(FAccess, KEY_READ);
+    return OpenKey(Key, false);
+}
+
+bool TRegistry::CreateKey(const std::string& Key)
+{
+    bool Relative = IsRelative(Key);
+    fw_Handles::TRegKey Result;
+    return RegCreateKeyExA(GetBaseKey(Relative), StripLeading(Key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                           KEY_ALL_ACCESS, nullptr, Result.Receive(), nullptr) == ERROR_SUCCESS;
+}
+
+bool TRegistry::KeyExists(const std::string& Key)
+{
+    return OpenSubKey(GetBaseKey(IsRelative(Key)), StripLeading(Key), KEY_READ).Get() != nullptr;
+}
+
+bool TRegistry::DeleteKey(const std::string& Key)
+{
+    return DeleteKeyTree(GetBaseKey(IsRelative(Key)), StripLeading(Key));
+}
+
+bool TRegistry::DeleteValue(const std::string& Name)
+{
+    return RegDeleteValueA(FCurrentKey.Get(), Name.c_str()) == ERROR_SUCCESS;
+}
+
+bool TRegistry::ValueExists(const std::string& Name)
+{
+    return RegQueryValueExA(FCurrentKey.Get(), Name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool TRegistry::HasSubKeys()
+{
+    DWORD N = 0;
+    return RegQueryInfoKeyA(FCurrentKey.Get(), nullptr, nullptr, nullptr, &N, nullptr, nullptr, nullptr, nullptr,
+                            nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+           N > 0;
+}
+
+void TRegistry::GetKeyNames(fw_Classes::TStrings& Strings) { KeyNamesOf(FCurrentKey.Get(), Strings); }
 
 void TRegistry::GetValueNames(fw_Classes::TStrings& Strings)
 {
@@ -162,7 +154,7 @@ void TRegistry::GetValueNames(fw_Classes::TStrings& Strings)
     std::vector<char> Buf(16384);
     for (DWORD I = 0;; ++I) {
         DWORD Len = DWORD(Buf.size());
-        if (RegEnumValueA(FCurrentKey, I, Buf.data(), &Len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (RegEnumValueA(FCurrentKey.Get(), I, Buf.data(), &Len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
         Strings.Add(std::string(Buf.data(), Len));
     }
@@ -170,14 +162,16 @@ void TRegistry::GetValueNames(fw_Classes::TStrings& Strings)
 
 void TRegistry::PutData(const std::string& Name, const void* Buffer, DWORD Size, DWORD Type)
 {
-    if (RegSetValueExA(FCurrentKey, Name.c_str(), 0, Type, static_cast<const BYTE*>(Buffer), Size) != ERROR_SUCCESS)
-        throw ERegistryException(Format("Failed to set data for '%s'", {Name}));
+    LONG Rc = RegSetValueExA(FCurrentKey.Get(), Name.c_str(), 0, Type, static_cast<const BYTE*>(Buffer), Size);
+    if (Rc != ERROR_SUCCESS)
+        throw ERegistryException(Format("Failed to set data for '%s'", {Name}), Rc);
 }
 
 DWORD TRegistry::GetData(const std::string& Name, void* Buffer, DWORD Size, DWORD& Type)
 {
-    if (RegQueryValueExA(FCurrentKey, Name.c_str(), nullptr, &Type, static_cast<BYTE*>(Buffer), &Size) != ERROR_SUCCESS)
-        throw ERegistryException(Format("Failed to get data for '%s'", {Name}));
+    LONG Rc = RegQueryValueExA(FCurrentKey.Get(), Name.c_str(), nullptr, &Type, static_cast<BYTE*>(Buffer), &Size);
+    if (Rc != ERROR_SUCCESS)
+        throw ERegistryException(Format("Failed to get data for '%s'", {Name}), Rc);
     return Size;
 }
 
@@ -189,7 +183,7 @@ void TRegistry::WriteString(const std::string& Name, const std::string& Value)
 std::string TRegistry::ReadString(const std::string& Name)
 {
     DWORD Type = 0, Size = 0;
-    if (RegQueryValueExA(FCurrentKey, Name.c_str(), nullptr, &Type, nullptr, &Size) != ERROR_SUCCESS)
+    if (RegQueryValueExA(FCurrentKey.Get(), Name.c_str(), nullptr, &Type, nullptr, &Size) != ERROR_SUCCESS)
         return std::string();
     if (Type != REG_SZ && Type != REG_EXPAND_SZ)
         throw ERegistryException(Format("Invalid data type for '%s'", {Name}));
@@ -212,8 +206,8 @@ int TRegistry::ReadInteger(const std::string& Name)
     DWORD V = 0, Type = 0;
     try {
         GetData(Name, &V, sizeof V, Type);
-    } catch (const ERegistryException&) {
-        throw ERegistryException(Format("Invalid data type for '%s'", {Name}));
+    } catch (const ERegistryException& E) {
+        throw ERegistryException(Format("Invalid data type for '%s'", {Name}), E.ErrorCode);
     }
     if (Type != REG_DWORD)
         throw ERegistryException(Format("Invalid data type for '%s'", {Name}));
@@ -233,8 +227,8 @@ double TRegistry::ReadFloat(const std::string& Name)
     DWORD N;
     try {
         N = GetData(Name, &V, sizeof V, Type);
-    } catch (const ERegistryException&) {
-        throw ERegistryException(Format("Invalid data type for '%s'", {Name}));
+    } catch (const ERegistryException& E) {
+        throw ERegistryException(Format("Invalid data type for '%s'", {Name}), E.ErrorCode);
     }
     if (Type != REG_BINARY || N != sizeof V)
         throw ERegistryException(Format("Invalid data type for '%s'", {Name}));

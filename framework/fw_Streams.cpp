@@ -127,7 +127,7 @@ static HANDLE OpenHandle(const std::string& FileName, uint16_t Mode)
 }
 
 TFileStream::TFileStream(const std::string& AFileName, uint16_t Mode)
-    : THandleStream(OpenHandle(AFileName, Mode)), FFileName(AFileName)
+    : THandleStream(OpenHandle(AFileName, Mode)), FOwned(FHandle), FFileName(AFileName)
 {
     if (FHandle == INVALID_HANDLE_VALUE) {
         std::string Why = SysErrorMessage(GetLastError());
@@ -135,12 +135,6 @@ TFileStream::TFileStream(const std::string& AFileName, uint16_t Mode)
             throw EFCreateError(Format("Cannot create file \"%s\". %s", {AFileName, Why}));
         throw EFOpenError(Format("Cannot open file \"%s\". %s", {AFileName, Why}));
     }
-}
-
-TFileStream::~TFileStream()
-{
-    if (FHandle != INVALID_HANDLE_VALUE)
-        CloseHandle(FHandle);
 }
 
 // ---- TMemoryStream ---------------------------------------------------------

@@ -1,6 +1,7 @@
 // Framework: byte streams over files, memory and resources.
 #pragma once
 
+#include "framework/fw_Handles.h"
 #include "framework/fw_SysUtils.h"
 
 #include <cstdint>
@@ -76,10 +77,10 @@ protected:
 class TFileStream : public THandleStream {
 public:
     TFileStream(const std::string& AFileName, uint16_t Mode);
-    ~TFileStream() override;
     const std::string& FileName() const { return FFileName; }
 
 private:
+    fw_Handles::THandle FOwned; // the same handle as FHandle, closed with the stream
     std::string FFileName;
 };
 

@@ -15,8 +15,6 @@ const char* const RunOnceKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\
 const HKEY RootHandles[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG, HKEY_CURRENT_USER,
                             HKEY_DYN_DATA,     HKEY_LOCAL_MACHINE,  HKEY_USERS};
 
-bool IsRelative(const std::string& Key) { return Key.empty() || Key[0] != '\\'; }
-
 // A registry class on the given root, for one routine call.
 struct TRootedRegistry : TWdrlRegistry {
     explicit TRootedRegistry(TRootKeys Root) { SetRootKey(SetRegistryRoot(Root)); }
@@ -36,53 +34,12 @@ TRootKeys RootKeyOfHandle(HKEY Key)
 
 FW_DEFINE_CLASS(TWdrlRegistry, fw_Registry::TRegistry, nullptr, nullptr)
 
-bool TWdrlRegistry::OpenKey(const std::string& Key, bool CanCreate)
+LONG TWdrlRegistry::OpenKeyHandle(HKEY Base, const std::string& SubKey, bool CanCreate, fw_Handles::TRegKey& Result)
 {
-    bool Relative = IsRelative(Key);
-    std::string S = Relative ? Key : Key.substr(1);
-    HKEY Base = GetBaseKey(Relative);
-    HKEY Result = nullptr;
-    LONG Rc;
-    if (!CanCreate || S.empty() || KeyExists(Key))
-        Rc = RegOpenKeyExA(Base, S.c_str(), 0, KeyReadWrite, &Result);
-    else
-        Rc = RegCreateKeyExA(Base, S.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &Result,
-                             nullptr);
-    if (Rc != ERROR_SUCCESS)
-        return false;
-    ChangeKey(Result, Relative && CurrentKey() ? CurrentPath() + "\\" + S : S);
-    return true;
-}
-
-bool TWdrlRegistry::KeyExists(const std::string& Key)
-{
-    bool Relative = IsRelative(Key);
-    HKEY K = nullptr;
-    if (RegOpenKeyExA(GetBaseKey(Relative), (Relative ? Key : Key.substr(1)).c_str(), 0, KEY_READ, &K) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(K);
-    return true;
-}
-
-bool TWdrlRegistry::DeleteKey(const std::string& Key)
-{
-    bool Relative = IsRelative(Key);
-    std::string S = Relative ? Key : Key.substr(1);
-    HKEY K = nullptr;
-    if (RegOpenKeyExA(GetBaseKey(Relative), S.c_str(), 0, KEY_ALL_ACCESS, &K) == ERROR_SUCCESS) {
-        // Subkeys go first, each relative to the key, deepest first.
-        HKEY SavedKey = FCurrentKey;
-        std::string SavedPath = FCurrentPath;
-        FCurrentKey = K;
-        fw_Classes::TStringList Names;
-        GetKeyNames(Names);
-        for (int I = 0; I < Names.Count(); ++I)
-            DeleteKey(Names[I]);
-        FCurrentKey = SavedKey;
-        FCurrentPath = SavedPath;
-        RegCloseKey(K);
-    }
-    return RegDeleteKeyA(GetBaseKey(Relative), S.c_str()) == ERROR_SUCCESS;
+    if (!CanCreate || SubKey.empty() || OpenSubKey(Base, SubKey, KEY_READ).Get())
+        return RegOpenKeyExA(Base, SubKey.c_str(), 0, KeyReadWrite, Result.Receive());
+    return RegCreateKeyExA(Base, SubKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                           Result.Receive(), nullptr);
 }
 
 void WriteRegistryString(TRootKeys Root, const std::string& Key, const std::string& Ident, const std::string& Value)
@@ -90,7 +47,7 @@ void WriteRegistryString(TRootKeys Root, const std::string& Key, const std::stri
     TRootedRegistry Reg(Root);
     if (!Reg.OpenKey(Key, true))
         throw EIRCannotWriteValue(
-            Format("Cannot install into registry. Key: %s Ident: %s Value %s", {Key, Ident, Value}));
+            Format("Cannot install into registry. Key: %s Ident: %s Value %s", {Key, Ident, Value}), Reg.LastError());
     Reg.WriteString(Ident, Value);
 }
 
@@ -98,7 +55,7 @@ void WriteRegistryInteger(TRootKeys Root, const std::string& Key, const std::str
 {
     TRootedRegistry Reg(Root);
     if (!Reg.OpenKey(Key, true))
-        throw EIRCannotWriteValue(Key);
+        throw EIRCannotWriteValue(Key, Reg.LastError());
     Reg.WriteInteger(Ident, Value);
 }
 

@@ -17,18 +17,26 @@ HKEY SetRegistryRoot(TRootKeys Root);
 // The value for one of the six root handles; hkCurrentUser for any other.
 TRootKeys RootKeyOfHandle(HKEY Key);
 
-// A value could not be written because its key could not be opened.
-FW_EXCEPTION(EIRCannotWriteValue, fw_SysUtils::Exception);
+// A value could not be written because its key could not be opened;
+// ErrorCode is the registry's answer to the open.
+class EIRCannotWriteValue : public fw_SysUtils::Exception {
+public:
+    explicit EIRCannotWriteValue(std::string Msg, LONG Code = 0) : Exception(std::move(Msg)), ErrorCode(Code) {}
+    EIRCannotWriteValue(std::string_view Fmt, fw_SysUtils::TVarRecs Args, LONG Code = 0)
+        : Exception(fw_SysUtils::Format(Fmt, Args)), ErrorCode(Code)
+    {
+    }
+    LONG ErrorCode;
+};
 
 // The registry class of the engine: keys that exist are opened for reading
-// and writing only, so that keys the user may write but not administer work.
+// and writing only, so that keys the user may write but not administer work;
+// only a key that does not exist yet is created with full access.
 class TWdrlRegistry : public fw_Registry::TRegistry {
     FW_CLASS(TWdrlRegistry, fw_Registry::TRegistry)
 
-public:
-    bool OpenKey(const std::string& Key, bool CanCreate) override;
-    bool KeyExists(const std::string& Key) override;
-    bool DeleteKey(const std::string& Key) override;
+protected:
+    LONG OpenKeyHandle(HKEY Base, const std::string& SubKey, bool CanCreate, fw_Handles::TRegKey& Result) override;
 };
 
 // Opens Key (creating it) and writes a REG_SZ; EIRCannotWriteValue "Cannot

@@ -2,12 +2,15 @@
 #include "framework/fw_Classes.h"
 #include "framework/fw_Reader.h"
 
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 using namespace fw_Classes;
+using test_support::Raises;
 
 namespace {
 
@@ -31,6 +34,11 @@ static void DefineInfo(TPropertyBuilder<TInfo>& P)
     P.Integer("Level", &TInfo::Level, &TInfo::Level, 0);
 }
 FW_DEFINE_CLASS(TInfo, TPersistent, nullptr, DefineInfo)
+
+// FW_DEFINE_CLASS stops a parent other than FW_CLASS's at compile time: a
+// wrong use cannot be built, so it is no CTest case; the check it makes is.
+static_assert(DeclaresParent<TInfo, TPersistent>);
+static_assert(!DeclaresParent<TInfo, TObject>);
 
 class TEntry : public TCollectionItem {
     FW_CLASS(TEntry, TCollectionItem)
@@ -182,12 +190,7 @@ TEST_F(ComponentTest, NamesAreUniqueAmongTheOwnersComponents)
     auto* A = new TNode(&Root);
     A->SetName("Dlg");
     auto* B = new TNode(&Root);
-    try {
-        B->SetName("DLG");
-        FAIL() << "a duplicate name was accepted";
-    } catch (const EComponentError& E) {
-        EXPECT_STREQ(E.what(), "A component named DLG already exists");
-    }
+    EXPECT_TRUE(Raises<EComponentError>([&] { B->SetName("DLG"); }, "A component named DLG already exists"));
     EXPECT_EQ(B->Name(), "");
     EXPECT_THROW(B->SetName("1st"), EComponentError);
     EXPECT_THROW(B->SetName("a b"), EComponentError);
@@ -299,12 +302,7 @@ TEST_F(ComponentTest, MalformedProjectsNameTheLineAndLeaveNothingBehind)
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.Text);
         TRoot Root(nullptr);
-        try {
-            fw_Reader::ReadComponentText(&Root, C.Text);
-            ADD_FAILURE() << "no error";
-        } catch (const fw_Reader::EParserError& E) {
-            EXPECT_EQ(E.Message(), C.Message);
-        }
+        EXPECT_TRUE(Raises<fw_Reader::EParserError>([&] { fw_Reader::ReadComponentText(&Root, C.Text); }, C.Message));
         EXPECT_EQ(Root.ComponentCount(), 0);
         EXPECT_FALSE(Root.IsLoading());
         EXPECT_EQ(Alive, 1);
@@ -314,14 +312,13 @@ TEST_F(ComponentTest, MalformedProjectsNameTheLineAndLeaveNothingBehind)
 TEST_F(ComponentTest, AComponentRefusingItsLoadEndsTheReadWithNothingLeftLoading)
 {
     TRoot Root(nullptr);
-    try {
-        fw_Reader::ReadComponentText(&Root, "object Root: TRoot\n"
-                                            "  object A: TNode\n    Text = 'refuse'\n  end\n"
-                                            "  object B: TNode\n  end\nend\n");
-        ADD_FAILURE();
-    } catch (const Exception& E) {
-        EXPECT_EQ(E.Message(), "refused by A");
-    }
+    EXPECT_TRUE(Raises<Exception>(
+        [&] {
+            fw_Reader::ReadComponentText(&Root, "object Root: TRoot\n"
+                                                "  object A: TNode\n    Text = 'refuse'\n  end\n"
+                                                "  object B: TNode\n  end\nend\n");
+        },
+        "refused by A"));
     ASSERT_EQ(Root.ComponentCount(), 2); // kept by the root, which frees them
     for (int I = 0; I < 2; ++I)
         EXPECT_FALSE(Root.Components(I)->IsLoading()) << Root.Components(I)->Name();

@@ -1,10 +1,16 @@
 // Forms over real Win32 windows and the application's message handling.
 #include "framework/fw_Forms.h"
 #include "framework/fw_Reader.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <stdexcept>
+
 using namespace fw_Forms;
+using test_support::THookGuard;
+using test_support::TScratchDir;
 
 namespace {
 
@@ -18,14 +24,84 @@ FW_DEFINE_CLASS(TProbeForm, TForm, fw_Classes::CreateComponent<TProbeForm>, null
 // Answers message boxes for the length of a test and keeps their texts.
 struct TBoxes {
     std::vector<std::string> Texts;
-    TBoxes()
+    THookGuard<TMessageBoxHook> Hook{Application->MessageBoxHook,
+                                     [this](const std::string& Text, const std::string&, UINT) {
+                                         Texts.push_back(Text);
+                                         return IDOK;
+                                     }};
+};
+
+// Ends a modal loop that a lost message would keep running until the test's
+// timeout: when not dismissed within Ms it closes the window and notes it.
+class TWatchdog {
+public:
+    TWatchdog(HWND Wnd, DWORD Ms)
+        : FWnd(Wnd), FMs(Ms), FDone(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+          FThread(CreateThread(nullptr, 0, &Watch, this, 0, nullptr))
     {
-        Application->MessageBoxHook = [this](const std::string& Text, const std::string&, UINT) {
-            Texts.push_back(Text);
-            return IDOK;
-        };
     }
-    ~TBoxes() { Application->MessageBoxHook = nullptr; }
+    ~TWatchdog()
+    {
+        SetEvent(FDone.Get());
+        WaitForSingleObject(FThread.Get(), INFINITE);
+    }
+    TWatchdog(const TWatchdog&) = delete;
+    TWatchdog& operator=(const TWatchdog&) = delete;
+    bool Fired() const { return FFired; }
+
+private:
+    static DWORD WINAPI Watch(LPVOID Data) noexcept
+    {
+        auto* Self = static_cast<TWatchdog*>(Data);
+        if (WaitForSingleObject(Self->FDone.Get(), Self->FMs) == WAIT_TIMEOUT) {
+            Self->FFired = true;
+            PostMessageA(Self->FWnd, WM_CLOSE, 0, 0);
+        }
+        return 0;
+    }
+    HWND FWnd;
+    DWORD FMs;
+    std::atomic<bool> FFired{false};
+    fw_Handles::THandle FDone;
+    fw_Handles::THandle FThread;
+};
+
+// A form whose window procedure throws what Raise throws on WM_USER + 7.
+struct TThrowing : TForm {
+    using TForm::TForm;
+    std::function<void()> Raise;
+    LRESULT WndProc(UINT Msg, WPARAM W, LPARAM L) override
+    {
+        if (Msg == WM_USER + 7)
+            Raise();
+        return TForm::WndProc(Msg, W, L);
+    }
+};
+
+// The text written to the process's standard error handle while it lives.
+class TStdErrCapture {
+public:
+    TStdErrCapture() : FDir("stderr"), FOld(GetStdHandle(STD_ERROR_HANDLE))
+    {
+        FFile.Reset(CreateFileA((FDir / "err.txt").c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        SetStdHandle(STD_ERROR_HANDLE, FFile.Get());
+    }
+    ~TStdErrCapture() { SetStdHandle(STD_ERROR_HANDLE, FOld); }
+    std::string Text() const
+    {
+        std::string S(GetFileSize(FFile.Get(), nullptr), '\0');
+        DWORD Read = 0;
+        SetFilePointer(FFile.Get(), 0, nullptr, FILE_BEGIN);
+        ReadFile(FFile.Get(), S.data(), DWORD(S.size()), &Read, nullptr);
+        S.resize(Read);
+        return S;
+    }
+
+private:
+    TScratchDir FDir;
+    HANDLE FOld;
+    fw_Handles::THandle FFile;
 };
 
 } // namespace
@@ -79,7 +155,9 @@ TEST(Forms, ModalLoopRunsUntilAResultIsSet)
         EXPECT_FALSE(IsWindowEnabled(Owner.Handle())); // the rest of the program waits
     };
     PostMessageA(Form.Handle(), WM_CLOSE, 0, 0); // closing a modal form cancels it
+    TWatchdog Dog(Form.Handle(), 10000);
     EXPECT_EQ(Form.ShowModal(), mrCancel);
+    EXPECT_FALSE(Dog.Fired()) << "the modal loop missed its WM_CLOSE and was ended by the watchdog";
     EXPECT_EQ(Shown, 1);
     EXPECT_FALSE(IsWindowVisible(Form.Handle()));
     EXPECT_TRUE(IsWindowEnabled(Owner.Handle()));
@@ -100,27 +178,58 @@ TEST(Application, ExceptionsGoToTheHookOrTheStandardDisplay)
     }
     EXPECT_EQ(Boxes.Texts, (std::vector<std::string>{"Installation aborted by the user."}));
 
-    std::string Seen;
-    Application->OnException = [&](fw_Classes::TObject*, const fw_SysUtils::Exception& E) { Seen = E.Message(); };
-    try {
-        throw fw_SysUtils::EConvertError("bad");
-    } catch (...) {
-        Application->HandleException(nullptr);
+    {
+        std::string Seen;
+        THookGuard<TExceptionEvent> Hook(
+            Application->OnException,
+            [&](fw_Classes::TObject*, const fw_SysUtils::Exception& E) { Seen = E.Message(); });
+        try {
+            throw fw_SysUtils::EConvertError("bad");
+        } catch (...) {
+            Application->HandleException(nullptr);
+        }
+        EXPECT_EQ(Seen, "bad");
     }
-    Application->OnException = nullptr;
-    EXPECT_EQ(Seen, "bad");
     EXPECT_EQ(Boxes.Texts.size(), 1u);
 
-    // An exception inside a window's message handling reaches the hook too.
-    struct TThrowing : TForm {
-        using TForm::TForm;
-        LRESULT WndProc(UINT Msg, WPARAM W, LPARAM L) override
-        {
-            if (Msg == WM_USER + 7)
-                throw fw_SysUtils::Exception("from a message");
-            return TForm::WndProc(Msg, W, L);
-        }
-    } Form(nullptr);
-    SendMessageA(Form.Handle(), WM_USER + 7, 0, 0);
+    // An exception inside a window's message handling reaches the hook too,
+    // whatever its type, and the window goes on.
+    TThrowing Form(nullptr);
+    Form.Raise = [] { throw fw_SysUtils::Exception("from a message"); };
+    EXPECT_EQ(SendMessageA(Form.Handle(), WM_USER + 7, 0, 0), 0);
     EXPECT_EQ(Boxes.Texts.back(), "from a message.");
+    Form.Raise = [] { throw std::runtime_error("from the library"); };
+    SendMessageA(Form.Handle(), WM_USER + 7, 0, 0);
+    EXPECT_EQ(Boxes.Texts.back(), "from the library.");
+    Form.Raise = [] { throw 42; };
+    SendMessageA(Form.Handle(), WM_USER + 7, 0, 0);
+    EXPECT_EQ(Boxes.Texts.back(), "Unknown exception.");
+    Form.Raise = [] { throw fw_SysUtils::EAbort(); };
+    SendMessageA(Form.Handle(), WM_USER + 7, 0, 0);
+    EXPECT_EQ(Boxes.Texts.size(), 4u); // the silent abort shows nothing
+    Form.SetCaption("still answering");
+    char Text[32];
+    GetWindowTextA(Form.Handle(), Text, sizeof Text);
+    EXPECT_STREQ(Text, "still answering");
+}
+
+TEST(Application, AFailingExceptionDisplayEndsOnStandardError)
+{
+    TStdErrCapture Err;
+    THookGuard<TMessageBoxHook> Boxes(
+        Application->MessageBoxHook,
+        [](const std::string&, const std::string&, UINT) -> int { throw std::runtime_error("no display"); });
+    TThrowing Form(nullptr);
+    Form.Raise = [] { throw fw_SysUtils::Exception("lost message"); };
+    EXPECT_EQ(SendMessageA(Form.Handle(), WM_USER + 7, 0, 0), 0); // the neutral answer, nothing escapes
+    std::string Text = Err.Text();
+    EXPECT_NE(Text.find("lost message\n"), std::string::npos) << Text;
+    EXPECT_NE(Text.find("no display\n"), std::string::npos) << Text;
+
+    // A failing hook ends the same way.
+    THookGuard<TExceptionEvent> Hook(Application->OnException, [](fw_Classes::TObject*, const fw_SysUtils::Exception&) {
+        throw fw_SysUtils::Exception("hook failed");
+    });
+    SendMessageA(Form.Handle(), WM_USER + 7, 0, 0);
+    EXPECT_NE(Err.Text().find("hook failed\n"), std::string::npos) << Err.Text();
 }

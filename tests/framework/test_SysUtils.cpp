@@ -7,6 +7,8 @@
 
 using namespace fw_SysUtils;
 using namespace fw_Streams;
+using test_support::MessageOf;
+using test_support::Raises;
 using test_support::TScratchDir;
 
 TEST(Format, DirectivesWidthsIndexesAndErrors)
@@ -19,12 +21,8 @@ TEST(Format, DirectivesWidthsIndexesAndErrors)
     EXPECT_EQ(Format("Tried to access the %dth file.", {int64_t(-5)}), "Tried to access the -5th file.");
     for (const char* Bad : {"%d", "%s %s", "%q", "trailing %"}) {
         SCOPED_TRACE(Bad);
-        try {
-            Format(Bad, {"only one string"});
-            ADD_FAILURE();
-        } catch (const EConvertError& E) {
-            EXPECT_EQ(E.Message(), std::string("Format '") + Bad + "' invalid or incompatible with argument");
-        }
+        EXPECT_TRUE(Raises<EConvertError>([&] { Format(Bad, {"only one string"}); },
+                                          std::string("Format '") + Bad + "' invalid or incompatible with argument"));
     }
 }
 
@@ -37,12 +35,7 @@ TEST(Strings, ConversionsAndComparisons)
     EXPECT_EQ(StrToInt("$FF"), 255);
     EXPECT_EQ(StrToIntDef("12a", 7), 7);
     EXPECT_EQ(StrToIntDef("99999999999", 7), 7);
-    try {
-        StrToInt("1.0.2");
-        ADD_FAILURE();
-    } catch (const EConvertError& E) {
-        EXPECT_EQ(E.Message(), "'1.0.2' is not a valid integer value");
-    }
+    EXPECT_TRUE(Raises<EConvertError>([] { StrToInt("1.0.2"); }, "'1.0.2' is not a valid integer value"));
     EXPECT_EQ(ExtractFilePath("C:\\a\\b.txt"), "C:\\a\\");
     EXPECT_EQ(ExtractFileDir("C:\\a\\b.txt"), "C:\\a");
     EXPECT_EQ(ExtractFileDir("C:\\b.txt"), "C:\\");
@@ -110,23 +103,14 @@ TEST(Streams, FilesMemoryAndTheirErrors)
         TFileStream F(Name, fmOpenRead | fmShareDenyWrite);
         // Another reader may share it; a writer may not.
         TFileStream Reader(Name, fmOpenRead | fmShareDenyNone);
-        try {
-            TFileStream Writer(Name, fmOpenWrite | fmShareDenyNone);
-            ADD_FAILURE() << "a writer opened a file shared for reading only";
-        } catch (const EFOpenError& E) {
-            EXPECT_EQ(E.Message().rfind("Cannot open file \"" + Name + "\". ", 0), 0u) << E.Message();
-        }
+        std::string Refusal = MessageOf<EFOpenError>([&] { TFileStream Writer(Name, fmOpenWrite | fmShareDenyNone); });
+        EXPECT_EQ(Refusal.rfind("Cannot open file \"" + Name + "\". ", 0), 0u) << Refusal;
         char Buf[4];
         F.SetPosition(9);
         F.ReadBuffer(Buf, 4);
         EXPECT_EQ(std::string(Buf, 4), "qABq");
         F.Seek(-2, TSeekOrigin::soEnd);
-        try {
-            F.ReadBuffer(Buf, 4);
-            ADD_FAILURE();
-        } catch (const EReadError& E) {
-            EXPECT_EQ(E.Message(), "Stream read error");
-        }
+        EXPECT_TRUE(Raises<EReadError>([&] { F.ReadBuffer(Buf, 4); }, "Stream read error"));
         TMemoryStream M;
         M.CopyFrom(F, 0);
         EXPECT_EQ(M.Size(), 100000);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 using namespace routines_Registry;
+using test_support::Raises;
 using test_support::TScratchKey;
 
 namespace {
@@ -27,11 +28,21 @@ bool RawValue(HKEY Root, const std::string& Key, const std::string& Name, std::s
 
 bool RawKeyExists(HKEY Root, const std::string& Key)
 {
-    HKEY K;
-    if (RegOpenKeyExA(Root, Key.c_str(), 0, KEY_READ, &K) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(K);
-    return true;
+    fw_Handles::TRegKey K;
+    return RegOpenKeyExA(Root, Key.c_str(), 0, KEY_READ, K.Receive()) == ERROR_SUCCESS;
+}
+
+// The registry's code carried by the E that Fn raises (ERROR_SUCCESS when it
+// raises none).
+template <class E, class F>
+LONG CodeOf(F&& Fn)
+{
+    try {
+        Fn();
+    } catch (const E& Error) {
+        return Error.ErrorCode;
+    }
+    return ERROR_SUCCESS;
 }
 
 // RunOnce values named after this test process, removed afterwards.
@@ -39,12 +50,10 @@ struct TRunOnceNames {
     std::string Base = "WendrelTest" + std::to_string(GetCurrentProcessId());
     ~TRunOnceNames()
     {
-        HKEY K;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RunOnce, 0, KEY_ALL_ACCESS, &K) == ERROR_SUCCESS) {
+        fw_Handles::TRegKey K;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RunOnce, 0, KEY_ALL_ACCESS, K.Receive()) == ERROR_SUCCESS)
             for (const char* S : {"", "1", "2", "3"})
-                RegDeleteValueA(K, (Base + S).c_str());
-            RegCloseKey(K);
-        }
+                RegDeleteValueA(K.Get(), (Base + S).c_str());
     }
 };
 
@@ -87,20 +96,14 @@ TEST(RegistryRoutines, WriteReadAndDefaults)
     EXPECT_EQ(ReadRegistryInteger(hkCurrentUser, Abs, "UserColorForeground", 80), 80);
     EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, Key.Path() + "\\Sub\\Missing")); // reading creates nothing
 
-    // A key that cannot be made (its name is too long) takes no values.
+    // A key that cannot be made (its name is too long) takes no values; the
+    // registry's refusal travels with the exception.
     std::string Bad = Abs + "\\" + std::string(300, 'k');
-    try {
-        WriteRegistryString(hkCurrentUser, Bad, "Ident", "Val");
-        ADD_FAILURE();
-    } catch (const EIRCannotWriteValue& E) {
-        EXPECT_EQ(E.Message(), "Cannot install into registry. Key: " + Bad + " Ident: Ident Value Val");
-    }
-    try {
-        WriteRegistryInteger(hkCurrentUser, Bad, "Ident", 1);
-        ADD_FAILURE();
-    } catch (const EIRCannotWriteValue& E) {
-        EXPECT_EQ(E.Message(), Bad);
-    }
+    EXPECT_TRUE(Raises<EIRCannotWriteValue>([&] { WriteRegistryString(hkCurrentUser, Bad, "Ident", "Val"); },
+                                            "Cannot install into registry. Key: " + Bad + " Ident: Ident Value Val"));
+    EXPECT_TRUE(Raises<EIRCannotWriteValue>([&] { WriteRegistryInteger(hkCurrentUser, Bad, "Ident", 1); }, Bad));
+    EXPECT_NE(CodeOf<EIRCannotWriteValue>([&] { WriteRegistryString(hkCurrentUser, Bad, "Ident", "Val"); }),
+              ERROR_SUCCESS);
 }
 
 TEST(RegistryRoutines, KeyPathsRelativeToTheCurrentKeyOrTheRoot)
@@ -127,12 +130,10 @@ TEST(RegistryRoutines, KeyPathsRelativeToTheCurrentKeyOrTheRoot)
     EXPECT_THROW(Reg.ReadInteger("Missing"), fw_Registry::ERegistryException);
     Reg.CloseKey();
     EXPECT_FALSE(Reg.OpenKey(Key.Path() + "\\Child\\Deeper", false));
-    try {
-        Reg.WriteInteger("MainTop", 0); // no key is open
-        ADD_FAILURE() << "a value was written without a key";
-    } catch (const fw_Registry::ERegistryException& E) {
-        EXPECT_EQ(E.Message(), "Failed to set data for 'MainTop'");
-    }
+    // No key is open: the write fails with the registry's reason beside the text.
+    EXPECT_TRUE(Raises<fw_Registry::ERegistryException>([&] { Reg.WriteInteger("MainTop", 0); },
+                                                        "Failed to set data for 'MainTop'"));
+    EXPECT_NE(CodeOf<fw_Registry::ERegistryException>([&] { Reg.WriteInteger("MainTop", 0); }), ERROR_SUCCESS);
 }
 
 TEST(RegistryRoutines, DeleteRegistryTreeRemovesNestedKeysAndIgnoresMissingOnes)

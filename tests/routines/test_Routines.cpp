@@ -1,4 +1,5 @@
 // The string and operating-system routines and the shared exceptions.
+#include "framework/fw_Handles.h"
 #include "routines/exceptions_Wendrel.h"
 #include "routines/routines_API.h"
 #include "routines/routines_Strings.h"
@@ -78,9 +79,9 @@ TEST(Exceptions, UserAbortAndTranslatedMessages)
 
     EXPECT_EQ(IEInstall("as is").Message(), "as is");
     TTranslateMessageFunc Old = SetTranslateMessageFunc(Shout);
+    fw_Handles::TScopeExit Restore([Old] { SetTranslateMessageFunc(Old); }); // also when a check throws
     // The format is translated first, then the arguments go in.
     EXPECT_EQ(IEInstall("File %s", {"a%s"}).Message(), "<File a%s>");
     EXPECT_EQ(IException("plain").Message(), "<plain>");
     EXPECT_EQ(EWdrlCompress("not translated").Message(), "not translated");
-    SetTranslateMessageFunc(Old);
 }
