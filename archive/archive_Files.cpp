@@ -1,63 +1,26 @@
 #include "archive/archive_Files.h"
 
+#include "framework/fw_Handles.h"
 #include "routines/exceptions_Wendrel.h"
-
-#include <iterator>
 
 namespace archive_Files {
 
-namespace {
-
-// An open mode is one access value or'ed with one sharing value.
-constexpr uint16_t AccessBits = 0x0003;
-constexpr uint16_t ShareBits = 0x00F0;
-
-// The framework's open modes, mapped as its own file streams map them.
-DWORD ShareOf(uint16_t Mode)
+std::unique_ptr<fw_Streams::TFileStream> OpenFile(const std::string& Name, uint16_t Mode, const char* Message)
 {
-    switch (Mode & ShareBits) {
-    case fw_Streams::fmShareDenyWrite:
-        return FILE_SHARE_READ;
-    case fw_Streams::fmShareDenyRead:
-        return FILE_SHARE_WRITE;
-    case fw_Streams::fmShareDenyNone:
-        return FILE_SHARE_READ | FILE_SHARE_WRITE;
-    default:
-        return 0;
+    try {
+        return std::make_unique<fw_Streams::TFileStream>(Name, Mode);
+    } catch (const fw_Streams::EStreamError& Error) {
+        throw exceptions_Wendrel::EWdrlCompress(Message, {Name}, Error.ErrorCode);
     }
 }
 
-HANDLE Open(const std::string& Name, uint16_t Mode)
-{
-    if ((Mode & fw_Streams::fmCreate) == fw_Streams::fmCreate)
-        return CreateFileA(Name.c_str(), GENERIC_READ | GENERIC_WRITE, ShareOf(Mode), nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    static const DWORD Access[] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
-    if ((Mode & AccessBits) >= std::size(Access)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
-    return CreateFileA(Name.c_str(), Access[Mode & AccessBits], ShareOf(Mode), nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-} // namespace
-
-std::unique_ptr<TOwnedFileStream> OpenFile(const std::string& Name, uint16_t Mode, const char* Message)
-{
-    fw_Handles::THandle File(Open(Name, Mode));
-    if (!File)
-        throw exceptions_Wendrel::EWdrlCompress(Message, {Name}, GetLastError());
-    return std::make_unique<TOwnedFileStream>(std::move(File));
-}
-
-std::unique_ptr<TOwnedFileStream> CreateNewFile(const std::string& Name)
+std::unique_ptr<fw_Streams::TFileStream> CreateNewFile(const std::string& Name)
 {
     fw_Handles::THandle File(CreateFileA(Name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!File)
         return nullptr;
-    return std::make_unique<TOwnedFileStream>(std::move(File));
+    return std::make_unique<fw_Streams::TFileStream>(Name, std::move(File));
 }
 
 bool FileExists(const std::string& Name, DWORD& Why)

@@ -120,8 +120,10 @@ static HANDLE OpenHandle(const std::string& FileName, uint16_t Mode)
         return CreateFileA(FileName.c_str(), GENERIC_READ | GENERIC_WRITE, ShareOf(Mode), nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     static const DWORD Access[] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
-    if ((Mode & 3) > 2)
+    if ((Mode & 3) > 2) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
+    }
     return CreateFileA(FileName.c_str(), Access[Mode & 3], ShareOf(Mode), nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
 }
@@ -130,11 +132,17 @@ TFileStream::TFileStream(const std::string& AFileName, uint16_t Mode)
     : THandleStream(OpenHandle(AFileName, Mode)), FOwned(FHandle), FFileName(AFileName)
 {
     if (FHandle == INVALID_HANDLE_VALUE) {
-        std::string Why = SysErrorMessage(GetLastError());
+        const DWORD Code = GetLastError();
+        std::string Why = SysErrorMessage(Code);
         if ((Mode & fmCreate) == fmCreate)
-            throw EFCreateError(Format("Cannot create file \"%s\". %s", {AFileName, Why}));
-        throw EFOpenError(Format("Cannot open file \"%s\". %s", {AFileName, Why}));
+            throw EFCreateError(Format("Cannot create file \"%s\". %s", {AFileName, Why}), Code);
+        throw EFOpenError(Format("Cannot open file \"%s\". %s", {AFileName, Why}), Code);
     }
+}
+
+TFileStream::TFileStream(const std::string& AFileName, fw_Handles::THandle File)
+    : THandleStream(File.Get()), FOwned(std::move(File)), FFileName(AFileName)
+{
 }
 
 // ---- TMemoryStream ---------------------------------------------------------

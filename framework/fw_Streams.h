@@ -12,7 +12,17 @@ namespace fw_Streams {
 
 using fw_SysUtils::Exception;
 
-FW_EXCEPTION(EStreamError, Exception);
+// Stream failures keep their fixed texts; the system's error code of the
+// call that failed (0 when none) travels beside it.
+class EStreamError : public Exception {
+public:
+    explicit EStreamError(std::string Msg, DWORD Code = 0) : Exception(std::move(Msg)), ErrorCode(Code) {}
+    EStreamError(std::string_view Fmt, fw_SysUtils::TVarRecs Args, DWORD Code = 0)
+        : Exception(fw_SysUtils::Format(Fmt, Args)), ErrorCode(Code)
+    {
+    }
+    DWORD ErrorCode;
+};
 FW_EXCEPTION(EFCreateError, EStreamError);
 FW_EXCEPTION(EFOpenError, EStreamError);
 FW_EXCEPTION(EReadError, EStreamError);  // "Stream read error"
@@ -77,6 +87,8 @@ protected:
 class TFileStream : public THandleStream {
 public:
     TFileStream(const std::string& AFileName, uint16_t Mode);
+    // Takes over a file the caller opened itself (e.g. one made only if new).
+    TFileStream(const std::string& AFileName, fw_Handles::THandle File);
     const std::string& FileName() const { return FFileName; }
 
 private:

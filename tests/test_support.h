@@ -8,6 +8,7 @@
 
 #include <string>
 #include <typeinfo>
+#include <utility>
 
 namespace test_support {
 
@@ -102,6 +103,20 @@ template <class E, class F>
                << "raised " << typeid(Error).name() << " \"" << Error.Message() << "\", expected \"" << Text << "\"";
     }
     return ::testing::AssertionFailure() << "raised nothing, expected " << typeid(E).name() << " \"" << Text << "\"";
+}
+
+// The ErrorCode (the system's reason) of the E that Fn raises; a call that
+// raises nothing fails the test and answers 0.
+template <class E, class F>
+auto ErrorCodeOf(F&& Fn) -> decltype(std::declval<const E&>().ErrorCode)
+{
+    try {
+        Fn();
+    } catch (const E& Error) {
+        return Error.ErrorCode;
+    }
+    ADD_FAILURE() << "raised nothing, expected " << typeid(E).name();
+    return 0;
 }
 
 // Sets a global hook for the rest of the scope and restores it on every path.

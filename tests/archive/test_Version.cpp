@@ -156,8 +156,9 @@ TEST(Version, ReadsModulesNobodyHereWrote)
         EXPECT_EQ(V.CompanyName, A.CompanyName) << Name;
         EXPECT_EQ(V.FileDescription, A.FileDescription) << Name;
         EXPECT_FALSE(V.FileDescription.empty()) << Name;
-        if (!A.ProductVersion.empty())
+        if (!A.ProductVersion.empty()) {
             EXPECT_EQ(V.ProductVersion, A.ProductVersion) << Name;
+        }
         // The parts are numbers that CompareVersion accepts.
         EXPECT_EQ(TVersionResource::CompareVersion(V.FileVersion, V.FileVersion), 0);
     }

@@ -24,19 +24,6 @@ std::string MessageOf(F&& Run)
     return test_support::MessageOf<fw_SysUtils::Exception>(Run);
 }
 
-// The ErrorCode of the archive error that Run raises.
-template <class F>
-DWORD ErrorCodeOf(F&& Run)
-{
-    try {
-        Run();
-    } catch (const EWdrlCompress& E) {
-        return E.ErrorCode;
-    }
-    ADD_FAILURE() << "no archive error raised";
-    return 0;
-}
-
 // The archive with one record whose key is Name; the rest as in Good.
 std::vector<uint8_t> WithKey(std::vector<uint8_t> Good, const std::string& Name)
 {
@@ -712,18 +699,21 @@ TEST(WdrlCompress, SystemFailuresCarryTheSystemsReason)
         ASSERT_TRUE(Lock);
         EXPECT_EQ(MessageOf([&] { ExtractOne(C, S.Path("x.txt"), S.Path("out")); }),
                   "Cannot create the file " + S.Path("out\\x.txt"));
-        EXPECT_EQ(ErrorCodeOf([&] { ExtractOne(C, S.Path("x.txt"), S.Path("out")); }), DWORD(ERROR_SHARING_VIOLATION));
+        EXPECT_EQ(test_support::ErrorCodeOf<EWdrlCompress>([&] { ExtractOne(C, S.Path("x.txt"), S.Path("out")); }),
+                  DWORD(ERROR_SHARING_VIOLATION));
     }
     // A folder that is not there, a missing archive and a missing disk.
-    EXPECT_EQ(ErrorCodeOf([&] { C.CopyFile(S.Path("x.txt"), S.Path("none\\x.txt")); }), DWORD(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(test_support::ErrorCodeOf<EWdrlCompress>([&] { C.CopyFile(S.Path("x.txt"), S.Path("none\\x.txt")); }),
+              DWORD(ERROR_PATH_NOT_FOUND));
     C.SetCompressedFile(S.Path("gone.1"));
-    EXPECT_EQ(ErrorCodeOf([&] { C.ReadArchiveInfo(); }), DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(test_support::ErrorCodeOf<EWdrlCompress>([&] { C.ReadArchiveInfo(); }), DWORD(ERROR_FILE_NOT_FOUND));
     std::unique_ptr<fw_Streams::THandleStream> Disk;
     std::string Name = S.Path("gone.1");
-    EXPECT_EQ(ErrorCodeOf([&] { C.OpenDiskFile(Disk, 2, fw_Streams::fmOpenRead, Name); }), DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(test_support::ErrorCodeOf<EWdrlCompress>([&] { C.OpenDiskFile(Disk, 2, fw_Streams::fmOpenRead, Name); }),
+              DWORD(ERROR_FILE_NOT_FOUND));
     // Failures that are no system call's carry none.
     C.SetCompressedFile(S.Path("a.1"));
-    EXPECT_EQ(ErrorCodeOf([&] { ExtractOne(C, "nothing", S.Path("out")); }), 0u);
+    EXPECT_EQ(test_support::ErrorCodeOf<EWdrlCompress>([&] { ExtractOne(C, "nothing", S.Path("out")); }), 0u);
 }
 
 TEST(WdrlCompress, DeviceNamesAreRefused)

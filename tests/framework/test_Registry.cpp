@@ -18,19 +18,6 @@ bool RawKeyExists(const std::string& Key)
     return RegOpenKeyExA(HKEY_CURRENT_USER, Key.c_str(), 0, KEY_READ, K.Receive()) == ERROR_SUCCESS;
 }
 
-// The registry's code carried by the ERegistryException that Fn raises
-// (ERROR_SUCCESS when it raises none).
-template <class F>
-LONG CodeOf(F&& Fn)
-{
-    try {
-        Fn();
-    } catch (const ERegistryException& E) {
-        return E.ErrorCode;
-    }
-    return ERROR_SUCCESS;
-}
-
 } // namespace
 
 TEST(Registry, DeleteKeyTakesTheWholeTreeRelativeToTheCurrentKey)
@@ -66,8 +53,8 @@ TEST(Registry, FailuresCarryTheRegistrysCode)
     Reg.WriteInteger("Number", 7);
     // A missing value: the text stays the type error, the cause is the registry's.
     EXPECT_TRUE(Raises<ERegistryException>([&] { Reg.ReadInteger("Missing"); }, "Invalid data type for 'Missing'"));
-    EXPECT_EQ(CodeOf([&] { Reg.ReadInteger("Missing"); }), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(test_support::ErrorCodeOf<ERegistryException>([&] { Reg.ReadInteger("Missing"); }), ERROR_FILE_NOT_FOUND);
     // A value of another type: the registry saw nothing wrong.
     EXPECT_TRUE(Raises<ERegistryException>([&] { Reg.ReadString("Number"); }, "Invalid data type for 'Number'"));
-    EXPECT_EQ(CodeOf([&] { Reg.ReadString("Number"); }), ERROR_SUCCESS);
+    EXPECT_EQ(test_support::ErrorCodeOf<ERegistryException>([&] { Reg.ReadString("Number"); }), ERROR_SUCCESS);
 }

@@ -32,19 +32,6 @@ bool RawKeyExists(HKEY Root, const std::string& Key)
     return RegOpenKeyExA(Root, Key.c_str(), 0, KEY_READ, K.Receive()) == ERROR_SUCCESS;
 }
 
-// The registry's code carried by the E that Fn raises (ERROR_SUCCESS when it
-// raises none).
-template <class E, class F>
-LONG CodeOf(F&& Fn)
-{
-    try {
-        Fn();
-    } catch (const E& Error) {
-        return Error.ErrorCode;
-    }
-    return ERROR_SUCCESS;
-}
-
 // RunOnce values named after this test process, removed afterwards.
 struct TRunOnceNames {
     std::string Base = "WendrelTest" + std::to_string(GetCurrentProcessId());
@@ -102,7 +89,8 @@ TEST(RegistryRoutines, WriteReadAndDefaults)
     EXPECT_TRUE(Raises<EIRCannotWriteValue>([&] { WriteRegistryString(hkCurrentUser, Bad, "Ident", "Val"); },
                                             "Cannot install into registry. Key: " + Bad + " Ident: Ident Value Val"));
     EXPECT_TRUE(Raises<EIRCannotWriteValue>([&] { WriteRegistryInteger(hkCurrentUser, Bad, "Ident", 1); }, Bad));
-    EXPECT_NE(CodeOf<EIRCannotWriteValue>([&] { WriteRegistryString(hkCurrentUser, Bad, "Ident", "Val"); }),
+    EXPECT_NE(test_support::ErrorCodeOf<EIRCannotWriteValue>(
+                  [&] { WriteRegistryString(hkCurrentUser, Bad, "Ident", "Val"); }),
               ERROR_SUCCESS);
 }
 
@@ -133,7 +121,8 @@ TEST(RegistryRoutines, KeyPathsRelativeToTheCurrentKeyOrTheRoot)
     // No key is open: the write fails with the registry's reason beside the text.
     EXPECT_TRUE(Raises<fw_Registry::ERegistryException>([&] { Reg.WriteInteger("MainTop", 0); },
                                                         "Failed to set data for 'MainTop'"));
-    EXPECT_NE(CodeOf<fw_Registry::ERegistryException>([&] { Reg.WriteInteger("MainTop", 0); }), ERROR_SUCCESS);
+    EXPECT_NE(test_support::ErrorCodeOf<fw_Registry::ERegistryException>([&] { Reg.WriteInteger("MainTop", 0); }),
+              ERROR_SUCCESS);
 }
 
 TEST(RegistryRoutines, DeleteRegistryTreeRemovesNestedKeysAndIgnoresMissingOnes)
