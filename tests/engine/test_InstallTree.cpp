@@ -243,7 +243,7 @@ TEST(InstallTree, GroupDialogOptionsTravelWithTheProject)
         Text = fw_Reader::WriteComponentText(Form.get());
     }
     TOwnedForm Form;
-    fw_Reader::ReadComponentText(Form.get(), Text);
+    ReadProject(Form.get(), Text);
     auto* Group = static_cast<TInstallGroup*>(Form->FindComponent("Group"));
     ASSERT_NE(Group, nullptr);
     EXPECT_FALSE(Group->DialogOptions()->AllowChangeDir);
@@ -321,7 +321,7 @@ TEST(InstallTree, ListsAndUniqueIDs)
     EXPECT_TRUE(UniqueIDTaken(Plain->UniqueID()));
 
     // A project's stored numbers replace those taken at creation.
-    fw_Reader::ReadComponentText(Form.get(), R"(object Stored: TForm
+    ReadProject(Form.get(), R"(object Stored: TForm
   object F5: TInstallFile
     Container = Dir
     FileName = 'five.txt'
