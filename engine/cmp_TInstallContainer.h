@@ -427,6 +427,7 @@ class TpsFileContainer : public cmp_TPathSpecifier::TStandardPathSpecifier {
 
 public:
     explicit TpsFileContainer(TComponent* AOwner);
+    ~TpsFileContainer() override;
     void Loaded() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
     void Validate(const TComponent* Component) const override;

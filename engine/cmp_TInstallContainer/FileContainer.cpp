@@ -3,6 +3,8 @@
 #include "engine/cmp_TInstall.h"
 #include "routines/routines_Registry.h"
 
+#include <utility>
+
 namespace cmp_TInstallContainer {
 
 using fw_SysUtils::SameText;
@@ -16,11 +18,18 @@ TFileContainer::TFileContainer(TComponent* AOwner) : TFileRelated(AOwner) {}
 TFileContainer::~TFileContainer()
 {
     FreeFiles();
-    if (FPathSpecifier && !FPathSpecifier->IsDestroying()) {
-        TpsFileContainer* Specifier = FPathSpecifier;
-        FPathSpecifier = nullptr;
-        delete Specifier;
+    // An owner that frees all its components tells none of them, so the
+    // specifiers that name this container forget it here.
+    cmp_TPathSpecifier::TPathSpecifierList& Specifiers = cmp_TPathSpecifier::PathSpecifiers();
+    for (int I = 0; I < Specifiers.Count(); ++I) {
+        cmp_TPathSpecifier::TCustomPathSpecifier* S = Specifiers.Items(I);
+        if (S->Is<TpsFileContainer>() && static_cast<TpsFileContainer*>(S)->FileContainer() == this)
+            static_cast<TpsFileContainer*>(S)->SetFileContainer(nullptr);
     }
+    // Its own specifier goes with it, unless the owner frees that one anyway.
+    TpsFileContainer* Specifier = std::exchange(FPathSpecifier, nullptr);
+    if (Specifier && !Specifier->IsDestroying())
+        delete Specifier;
 }
 
 void TFileContainer::MakePathSpecifier()

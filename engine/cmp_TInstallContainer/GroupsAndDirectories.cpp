@@ -112,6 +112,18 @@ TpsFileContainer::TpsFileContainer(TComponent* AOwner) : TStandardPathSpecifier(
     FKindName = "psFileContainer";
 }
 
+// An owner that frees all its components tells none of them, so the
+// container and its specifier forget each other themselves.
+TpsFileContainer::~TpsFileContainer()
+{
+    TInstallContainerList& All = AllInstallContainers();
+    for (int I = 0; I < All.Count(); ++I) {
+        TInstallContainer* C = All.Items(I);
+        if (C->Is<TFileContainer>() && static_cast<TFileContainer*>(C)->PathSpecifier() == this)
+            static_cast<TFileContainer*>(C)->SetPathSpecifier(nullptr);
+    }
+}
+
 void TpsFileContainer::SetFileContainer(TFileContainer* Value)
 {
     if (Value)
