@@ -29,6 +29,14 @@ using TParameterContentArray = std::array<std::string, 7>;
 enum TDistributeType : uint8_t { dtTraditional, dtWeb, dtTraditionalNet };
 extern const fw_Classes::TEnumInfo TDistributeTypeInfo;
 
+// The message for a command-line argument that is no switch; %s is the argument.
+inline constexpr const char* InvalidParameterText =
+    "Invalid parameter <%s>. Valid command line parameters are: -b (Build), -d (Debug), -f (Transfer to floppies), "
+    "-e (Called by self-extractor), -r (After reboot)";
+
+// Makes the install root's class known to the project reader.
+void RegisterInstallClasses();
+
 class TInstallInformation : public fw_Classes::TPersistent {
     FW_CLASS(TInstallInformation, fw_Classes::TPersistent)
 
@@ -78,7 +86,7 @@ public:
     bool MakesPathSpecifier() override { return false; }
     void Compress(uint8_t Options) override;
     void ReadInfoFromArchive() override;
-    bool NeedsDownload() override;
+    bool NeedsDownload() const override;
 
     virtual void RemoveInstallRecord();
     virtual void NotifyBadInstall();
@@ -103,6 +111,10 @@ public:
     virtual bool QueryUserAbort();
     virtual void ClearUnfinished();
     virtual void AddUnfinished();
+
+    // Fires OnBeforeShutdown; unless the handler clears QuitOut, ends the
+    // application after the current message.
+    void Shutdown();
 
     // The program's arguments; a test may replace them before loading.
     static std::function<std::vector<std::string>()> CommandLineArguments;

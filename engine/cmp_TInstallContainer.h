@@ -69,6 +69,12 @@ enum : int {
     icContainerProcessStart = -990,
     icContainerIncluded = -999,
     icContainerProcessEnd = -989,
+    icFileStatus = -998,
+    icReplacing = -997,
+    icGoodInstall = -995,
+    icBadInstall = -994,
+    icAfterGoodInstallPages = -979,
+    icAfterBadInstallPages = -978,
     icDisplayMessage = -974,
     icClearMessage = -973,
 };
@@ -127,6 +133,7 @@ public:
 class TCustomInstallFileList : public fw_Classes::TReferenceList<TCustomInstallFile> {
 public:
     void Add(TCustomInstallFile* Item); // nil raises IECustomInstallFileList
+    void Clear() { FItems.clear(); }
 };
 
 // Process-wide objects of the tree.
@@ -141,6 +148,16 @@ extern std::string InstallKey;
 inline constexpr int UniqueIDCount = 2000;
 bool UniqueIDTaken(int ID);
 
+// Registered types of the tree's own nodes. A container keeps its helpers
+// sorted by them, and only helpers from rtInstallFile up hear the information
+// codes sent down the tree.
+inline constexpr int rtInstallGroup = 500;
+inline constexpr int rtFileContainer = 1000;
+inline constexpr int rtInstallFile = 2000;
+
+// Makes the tree's classes that a project may name known to the project reader.
+void RegisterInstallContainerClasses();
+
 class TInstallContainer : public TComponent {
     FW_CLASS(TInstallContainer, TComponent)
 
@@ -150,8 +167,8 @@ public:
     void Loaded() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
-    virtual int FileContainerCount();
-    virtual TFileContainer* FileContainers(int Index);
+    virtual int FileContainerCount() const;
+    virtual TFileContainer* FileContainers(int Index) const;
     virtual void SetDestDir(const std::string& Value);
     virtual void SetDestDirType(TCustomPathSpecifier* Value);
     virtual void RemoveReferences(TComponent* Component);
@@ -160,12 +177,12 @@ public:
     virtual void DoInformationEventControl(TObject* Sender, int Code, TObject* Param);
     // Information codes that travel down the tree.
     virtual void HandleInformation(TObject* Sender, int Code, TObject* Param);
-    virtual std::string GetFullDestDir();
+    virtual std::string GetFullDestDir() const;
     virtual int RegisteredType() const;
     virtual void AddObject(TInstallObject* Obj);
     virtual void Process();
     virtual void InstallObjects();
-    virtual bool WillInstall();
+    virtual bool WillInstall() const;
     virtual void CompleteAfterReboot();
     // Dialog components apply their font and translation here.
     virtual void DialogHook();
@@ -174,6 +191,7 @@ public:
 
     int HelperCount() const { return int(FHelpers.size()); }
     TInstallObject* Helpers(int Index) const;
+    bool HasHelper(const TInstallObject* Obj) const;
     int CompCount(TClass ComponentClass) const;
     TInstallObject* Comp(int Index, TClass ComponentClass) const;
     void SendInformation(TObject* Sender, int Code, TObject* Param);
@@ -235,6 +253,14 @@ public:
     TInstallContainer* Container() const { return FContainer; }
 
 protected:
+    // A node made while designing joins the install root. The root sorts it
+    // by its registered type, which the base constructor cannot ask of a
+    // descendant; each concrete constructor calls this at its end.
+    void AttachToDesignRoot();
+    // The references such a node starts with. They are not marked as stored,
+    // so that Loaded drops those the project does not name.
+    virtual void SetDesignDefaults();
+
     bool FContainerAssigned = false;
     bool FDefaultContainerMade = false;
     TInstallContainer* FContainer = nullptr;
@@ -253,17 +279,17 @@ public:
     virtual void DataReceived(TObject* Sender, const std::string& FileName, int Bytes, int TotalBytes, int FileSize,
                               const char* Buffer);
     virtual void DownloadArchive();
-    virtual bool HasLocalArchive();
+    virtual bool HasLocalArchive() const;
     virtual void StoreLocalArchive(const std::string& Path);
     virtual void SetArchiveFile(const std::string& Value);
     virtual void SetArchiveFileType(TCustomPathSpecifier* Value);
     virtual void SetNet(bool Value);
     // The net location (a TCustomNetInstallLocation) or nil.
     virtual void SetNetLocation(TComponent* Value);
-    virtual std::string GetFullArchiveFile();
+    virtual std::string GetFullArchiveFile() const;
 
     // The downloaded copy of this object's archive recorded in the registry.
-    bool FindLocalArchive(std::string& Path);
+    bool FindLocalArchive(std::string& Path) const;
 
     const std::string& LocalArchive() const { return FLocalArchive; }
     TlzhCommand AddToArchive() const { return FAddToArchive; }
@@ -277,6 +303,8 @@ public:
     TDataReceivedEvent OnDataReceived;
 
 protected:
+    void SetDesignDefaults() override;
+
     bool FArchiveFileTypeAssigned = false;
     bool FDefaultArchiveFileTypeMade = false;
     std::string FLocalArchive;
@@ -298,24 +326,24 @@ public:
     explicit TFileContainer(TComponent* AOwner);
     ~TFileContainer() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
-    int RegisteredType() const override { return 1000; }
+    int RegisteredType() const override { return rtFileContainer; }
 
     virtual bool MakesPathSpecifier() { return true; }
     virtual void DoNewDisk(TCustomInstallFile* File, TDiskParameter* DiskParameter);
     virtual void DoReplacing(TCustomInstallFile* File);
     virtual void DoStatus(TCustomInstallFile* File, TFileStatusParameter* StatusParameter);
-    virtual int GetSize(bool IncludeAll, bool Recursive);
+    virtual int GetSize(bool IncludeAll, bool Recursive) const;
     virtual void Execute(TInstallFileState Operation);
     virtual void CopyFiles();
     virtual void FreeFiles();
     virtual void Compress(uint8_t Options);
-    virtual int GetCompressedSize(bool IncludeAll);
-    virtual std::string GetLocalArchiveFile();
-    virtual int GetOwnSize(bool IncludeAll);
-    virtual int GetTotalSize(bool IncludeAll);
+    virtual int GetCompressedSize(bool IncludeAll) const;
+    virtual std::string GetLocalArchiveFile() const;
+    virtual int GetOwnSize(bool IncludeAll) const;
+    virtual int GetTotalSize(bool IncludeAll) const;
     virtual void ReadInfoFromArchive();
     virtual void ReadInfoFromFiles();
-    virtual bool NeedsDownload();
+    virtual bool NeedsDownload() const;
 
     int FileCount() const;
     TCustomInstallFile* Files(int Index) const;
@@ -366,7 +394,7 @@ class TCustomInstallGroup : public TFileContainer {
 
 public:
     explicit TCustomInstallGroup(TComponent* AOwner);
-    int RegisteredType() const override { return 500; }
+    int RegisteredType() const override { return rtInstallGroup; }
     void SetContainer(TInstallContainer* Value) override;
 
     TInstallGroupDialogOptions* DialogOptions() { return &FDialogOptions; }
@@ -399,12 +427,13 @@ class TpsFileContainer : public cmp_TPathSpecifier::TStandardPathSpecifier {
 
 public:
     explicit TpsFileContainer(TComponent* AOwner);
+    ~TpsFileContainer() override;
     void Loaded() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
-    void Validate(TComponent* Component) override;
-    std::string GetPath(TComponent* Component) override;
-    std::string GetDescription() override;
-    std::string GetDisplayName() override;
+    void Validate(const TComponent* Component) const override;
+    std::string GetPath(const TComponent* Component) const override;
+    std::string GetDescription() const override;
+    std::string GetDisplayName() const override;
 
     TFileContainer* FileContainer() const { return FFileContainer; }
     void SetFileContainer(TFileContainer* Value);
@@ -427,8 +456,11 @@ public:
     explicit TCustomInstallFile(TComponent* AOwner);
     ~TCustomInstallFile() override;
     void Loaded() override;
-    int RegisteredType() const override { return 2000; }
+    int RegisteredType() const override { return rtInstallFile; }
     void SetContainer(TInstallContainer* Value) override;
+    void InstallObjects() override;
+    void CompleteAfterReboot() override;
+    void WriteUninstallInfo(const std::string& Key) override;
 
     virtual void EngineAborted(TObject* Sender);
     virtual void RegisterLibrary();
@@ -450,7 +482,7 @@ public:
     // IncludeFromDir, a backslash and FileName: the file's archive key.
     std::string SourcePath() const;
     // The destination folder with a backslash, then DestName.
-    std::string TargetPath();
+    std::string TargetPath() const;
 
     bool ActiveX() const { return FActiveX; }
     int CompressedSize() const { return FCompressedSize; }
@@ -512,13 +544,16 @@ public:
     explicit TInstallFile(TComponent* AOwner);
 };
 
-// The published properties every node of the tree shares.
+// The published properties every node of the tree shares. The install root
+// is always included and so does not publish Include.
 template <class C>
-void DefineContainerProperties(fw_Classes::TPropertyBuilder<C>& P, TInstallTypeSet InstallTypesDefault)
+void DefineContainerProperties(fw_Classes::TPropertyBuilder<C>& P, TInstallTypeSet InstallTypesDefault,
+                               bool PublishInclude)
 {
     P.String("DestDir", &C::DestDir, &C::SetDestDir);
     P.template Reference<TCustomPathSpecifier>("DestDirType", &C::DestDirType, &C::SetDestDirType);
-    P.Boolean("Include", &C::Include, &C::SetInclude, true);
+    if (PublishInclude)
+        P.Boolean("Include", &C::Include, &C::SetInclude, true);
     P.template Set<TInstallTypeSet>("InstallTypes", TInstallTypeInfo, &C::InstallTypes, &C::SetInstallTypes,
                                     InstallTypesDefault);
 }
@@ -527,7 +562,7 @@ void DefineContainerProperties(fw_Classes::TPropertyBuilder<C>& P, TInstallTypeS
 template <class C>
 void DefineFileRelatedProperties(fw_Classes::TPropertyBuilder<C>& P)
 {
-    DefineContainerProperties(P, AllInstallTypes);
+    DefineContainerProperties(P, AllInstallTypes, true);
     P.template Enum<TlzhCommand>("AddToArchive", TlzhCommandInfo, &C::AddToArchive, &C::SetAddToArchive,
                                  cmp_TWdrlCompress::lzcOverwrite);
     P.String("ArchiveFile", &C::ArchiveFile, &C::SetArchiveFile);

@@ -82,13 +82,13 @@ TCustomPathSpecifier::TCustomPathSpecifier(TComponent* AOwner) : TComponent(AOwn
 
 TCustomPathSpecifier::~TCustomPathSpecifier() { PathSpecifiers().Remove(this); }
 
-void TCustomPathSpecifier::Validate(TComponent* Component) {}
+void TCustomPathSpecifier::Validate(const TComponent* Component) const {}
 
-std::string TCustomPathSpecifier::GetDescription() { return "Unspecified"; }
+std::string TCustomPathSpecifier::GetDescription() const { return "Unspecified"; }
 
-std::string TCustomPathSpecifier::GetDescriptionFor(TComponent* Component) { return GetDescription(); }
+std::string TCustomPathSpecifier::GetDescriptionFor(const TComponent* Component) const { return GetDescription(); }
 
-std::string TCustomPathSpecifier::GetPath(TComponent* Component)
+std::string TCustomPathSpecifier::GetPath(const TComponent* Component) const
 {
     std::string Path;
     if (OnGetPath)
@@ -96,9 +96,12 @@ std::string TCustomPathSpecifier::GetPath(TComponent* Component)
     return Path;
 }
 
-std::string TCustomPathSpecifier::GetDisplayName() { return GetDescription(); }
+std::string TCustomPathSpecifier::GetDisplayName() const { return GetDescription(); }
 
-std::string TCustomPathSpecifier::GetDisplayNameFor(TComponent* Component) { return GetDescriptionFor(Component); }
+std::string TCustomPathSpecifier::GetDisplayNameFor(const TComponent* Component) const
+{
+    return GetDescriptionFor(Component);
+}
 
 std::string TCustomPathSpecifier::ExpandPathText(std::string_view Template, std::string_view Path)
 {
@@ -147,7 +150,7 @@ TStandardPathSpecifier::~TStandardPathSpecifier() { StandardPathSpecifiers().Rem
 
 namespace {
 
-cmp_TInstall::TCustomInstall* RequireInstallRoot(TComponent* Component)
+cmp_TInstall::TCustomInstall* RequireInstallRoot(const TComponent* Component)
 {
     cmp_TInstall::TCustomInstall* Root = cmp_TInstall::InstallRoot();
     if (!Root)
@@ -156,12 +159,12 @@ cmp_TInstall::TCustomInstall* RequireInstallRoot(TComponent* Component)
     return Root;
 }
 
-std::string NameOf(TComponent* Component) { return Component ? Component->Name() : std::string(); }
+std::string NameOf(const TComponent* Component) { return Component ? Component->Name() : std::string(); }
 
 // The install object whose container a container-relative kind uses.
-TInstallObject* RequireInstallObject(TComponent* Component, const std::string& KindName)
+const TInstallObject* RequireInstallObject(const TComponent* Component, const std::string& KindName)
 {
-    auto* Obj = Component && Component->Is<TInstallObject>() ? static_cast<TInstallObject*>(Component) : nullptr;
+    auto* Obj = Component && Component->Is<TInstallObject>() ? static_cast<const TInstallObject*>(Component) : nullptr;
     if (!Obj)
         throw IEPathSpecifier("%s must be a %s to use the %s path specifier",
                               {NameOf(Component), "TInstallObject", KindName});
@@ -191,9 +194,9 @@ WENDREL_DEFINE_KIND(TpsWindow)
 
 #undef WENDREL_DEFINE_KIND
 
-std::string TpsVDEDLL::GetDescription() { return "Vellmark Database Engine DLL Path"; }
-std::string TpsVDEDLL::GetDisplayName() { return "VDE DLL"; }
-std::string TpsVDEDLL::GetPath(TComponent* Component)
+std::string TpsVDEDLL::GetDescription() const { return "Vellmark Database Engine DLL Path"; }
+std::string TpsVDEDLL::GetDisplayName() const { return "VDE DLL"; }
+std::string TpsVDEDLL::GetPath(const TComponent* Component) const
 {
     std::string Path;
     routines_Registry::ReadRegistryString(routines_Registry::hkLocalMachine, "\\Software\\Vellmark\\Database Engine",
@@ -203,18 +206,18 @@ std::string TpsVDEDLL::GetPath(TComponent* Component)
     return routines_Strings::GetToken(Path, 1, ";");
 }
 
-std::string TpsCommonFiles::GetDescription()
+std::string TpsCommonFiles::GetDescription() const
 {
     return "Path of the common files directory under the program files directory";
 }
-std::string TpsCommonFiles::GetDisplayName() { return "Common files"; }
-std::string TpsCommonFiles::GetPath(TComponent*) { return routines_ExpandPaths::CommonFilesDir(); }
+std::string TpsCommonFiles::GetDisplayName() const { return "Common files"; }
+std::string TpsCommonFiles::GetPath(const TComponent*) const { return routines_ExpandPaths::CommonFilesDir(); }
 
-std::string TpsContainerArchiveFile::GetDescription() { return "Path to the archive file of the container"; }
-std::string TpsContainerArchiveFile::GetDisplayName() { return "Container archive file"; }
-void TpsContainerArchiveFile::Validate(TComponent* Component)
+std::string TpsContainerArchiveFile::GetDescription() const { return "Path to the archive file of the container"; }
+std::string TpsContainerArchiveFile::GetDisplayName() const { return "Container archive file"; }
+void TpsContainerArchiveFile::Validate(const TComponent* Component) const
 {
-    TInstallObject* Obj = RequireInstallObject(Component, KindName());
+    const TInstallObject* Obj = RequireInstallObject(Component, KindName());
     if (!Obj->Container())
         throw IEPathSpecifier("Cannot use ddContainerArchiveFile for %s unless you assign a Container", {Obj->Name()});
     if (!Obj->Container()->Is<cmp_TInstallContainer::TFileRelated>())
@@ -222,31 +225,31 @@ void TpsContainerArchiveFile::Validate(TComponent* Component)
                               "not a TFileRelated descendant",
                               {Obj->Name()});
 }
-std::string TpsContainerArchiveFile::GetPath(TComponent* Component)
+std::string TpsContainerArchiveFile::GetPath(const TComponent* Component) const
 {
     Validate(Component);
     auto* Container =
-        static_cast<cmp_TInstallContainer::TFileRelated*>(static_cast<TInstallObject*>(Component)->Container());
+        static_cast<cmp_TInstallContainer::TFileRelated*>(static_cast<const TInstallObject*>(Component)->Container());
     return ExcludeTrailingBackslash(Container->GetFullArchiveFile());
 }
 
-std::string TpsContainerDestDir::GetDescription() { return "Path of the group (container)"; }
-std::string TpsContainerDestDir::GetDisplayName() { return GetDescription(); }
-void TpsContainerDestDir::Validate(TComponent* Component)
+std::string TpsContainerDestDir::GetDescription() const { return "Path of the group (container)"; }
+std::string TpsContainerDestDir::GetDisplayName() const { return GetDescription(); }
+void TpsContainerDestDir::Validate(const TComponent* Component) const
 {
-    TInstallObject* Obj = RequireInstallObject(Component, KindName());
+    const TInstallObject* Obj = RequireInstallObject(Component, KindName());
     if (!Obj->Container())
         throw IEPathSpecifier("Cannot use ddContainerDestDir for %s unless you assign a Container", {Obj->Name()});
 }
-std::string TpsContainerDestDir::GetPath(TComponent* Component)
+std::string TpsContainerDestDir::GetPath(const TComponent* Component) const
 {
     Validate(Component);
-    return ExcludeTrailingBackslash(static_cast<TInstallObject*>(Component)->Container()->GetFullDestDir());
+    return ExcludeTrailingBackslash(static_cast<const TInstallObject*>(Component)->Container()->GetFullDestDir());
 }
-std::string TpsContainerDestDir::GetDescriptionFor(TComponent* Component)
+std::string TpsContainerDestDir::GetDescriptionFor(const TComponent* Component) const
 {
     Validate(Component);
-    TInstallContainer* Container = static_cast<TInstallObject*>(Component)->Container();
+    TInstallContainer* Container = static_cast<const TInstallObject*>(Component)->Container();
     if (Container->Is<cmp_TInstall::TCustomInstall>())
         return "Main installation directory";
     if (Container->Is<cmp_TInstallContainer::TCustomInstallGroup>())
@@ -257,10 +260,10 @@ std::string TpsContainerDestDir::GetDescriptionFor(TComponent* Component)
                                    {static_cast<cmp_TInstallContainer::TFileContainer*>(Container)->Description()});
     return fw_SysUtils::Format("Path of the <%s> group", {Container->Name()});
 }
-std::string TpsContainerDestDir::GetDisplayNameFor(TComponent* Component)
+std::string TpsContainerDestDir::GetDisplayNameFor(const TComponent* Component) const
 {
     Validate(Component);
-    TInstallContainer* Container = static_cast<TInstallObject*>(Component)->Container();
+    TInstallContainer* Container = static_cast<const TInstallObject*>(Component)->Container();
     if (Container->Is<cmp_TInstall::TCustomInstall>())
         return "Main installation directory";
     if (Container->Is<cmp_TInstallContainer::TFileContainer>())
@@ -269,26 +272,26 @@ std::string TpsContainerDestDir::GetDisplayNameFor(TComponent* Component)
     return fw_SysUtils::Format("<%s>", {Container->Name()});
 }
 
-std::string TpsDesktopMenu::GetDescription() { return "Path of the Desktop"; }
-std::string TpsDesktopMenu::GetDisplayName() { return "Desktop"; }
-std::string TpsDesktopMenu::GetPath(TComponent*) { return routines_ExpandPaths::DesktopDir(); }
+std::string TpsDesktopMenu::GetDescription() const { return "Path of the Desktop"; }
+std::string TpsDesktopMenu::GetDisplayName() const { return "Desktop"; }
+std::string TpsDesktopMenu::GetPath(const TComponent*) const { return routines_ExpandPaths::DesktopDir(); }
 
-std::string TpsInstallSource::GetDescription() { return "Path from which the user ran the install"; }
-std::string TpsInstallSource::GetDisplayName() { return "Install source"; }
-void TpsInstallSource::Validate(TComponent* Component) { RequireInstallRoot(Component); }
+std::string TpsInstallSource::GetDescription() const { return "Path from which the user ran the install"; }
+std::string TpsInstallSource::GetDisplayName() const { return "Install source"; }
+void TpsInstallSource::Validate(const TComponent* Component) const { RequireInstallRoot(Component); }
 // The s switch gives SourceDir exactly as typed, possibly with a final backslash.
-std::string TpsInstallSource::GetPath(TComponent* Component)
+std::string TpsInstallSource::GetPath(const TComponent* Component) const
 {
     return ExcludeTrailingBackslash(RequireInstallRoot(Component)->SourceDir());
 }
 
-std::string TpsMainArchiveFile::GetDescription()
+std::string TpsMainArchiveFile::GetDescription() const
 {
     return "Archive containing most or all non-internet installation files";
 }
-std::string TpsMainArchiveFile::GetDisplayName() { return "Main archive"; }
-void TpsMainArchiveFile::Validate(TComponent* Component) { RequireInstallRoot(Component); }
-std::string TpsMainArchiveFile::GetPath(TComponent* Component)
+std::string TpsMainArchiveFile::GetDisplayName() const { return "Main archive"; }
+void TpsMainArchiveFile::Validate(const TComponent* Component) const { RequireInstallRoot(Component); }
+std::string TpsMainArchiveFile::GetPath(const TComponent* Component) const
 {
     cmp_TInstall::TCustomInstall* Root = RequireInstallRoot(Component);
     if (Root->Switches().Contains(cmp_TInstall::swSelfExtract)) {
@@ -302,55 +305,58 @@ std::string TpsMainArchiveFile::GetPath(TComponent* Component)
     return IncludeTrailingBackslash(Dir) + "files.1";
 }
 
-std::string TpsMainInstall::GetDescription() { return "Main installation directory"; }
-std::string TpsMainInstall::GetDisplayName() { return "Main install dir"; }
-void TpsMainInstall::Validate(TComponent* Component)
+std::string TpsMainInstall::GetDescription() const { return "Main installation directory"; }
+std::string TpsMainInstall::GetDisplayName() const { return "Main install dir"; }
+void TpsMainInstall::Validate(const TComponent* Component) const
 {
     cmp_TInstall::TCustomInstall* Root = RequireInstallRoot(Component);
     if (Component == Root)
         throw IEPathSpecifier("Cannot use the ddMainInstallDir path specifier for a TInstall component");
 }
-std::string TpsMainInstall::GetPath(TComponent* Component)
+std::string TpsMainInstall::GetPath(const TComponent* Component) const
 {
     Validate(Component);
     return cmp_TInstall::InstallRoot()->GetFullDestDir();
 }
 
-std::string TpsProgramFiles::GetDescription() { return "Path of the program files directory"; }
-std::string TpsProgramFiles::GetDisplayName() { return "Program files"; }
-std::string TpsProgramFiles::GetPath(TComponent*) { return routines_ExpandPaths::ProgramFilesDir(); }
+std::string TpsProgramFiles::GetDescription() const { return "Path of the program files directory"; }
+std::string TpsProgramFiles::GetDisplayName() const { return "Program files"; }
+std::string TpsProgramFiles::GetPath(const TComponent*) const { return routines_ExpandPaths::ProgramFilesDir(); }
 
-std::string TpsProgramMenu::GetDescription() { return "Path of the Programs folder under the Start Menu"; }
-std::string TpsProgramMenu::GetDisplayName() { return "Program menu"; }
-std::string TpsProgramMenu::GetPath(TComponent*) { return routines_ExpandPaths::ProgramsDir(); }
+std::string TpsProgramMenu::GetDescription() const { return "Path of the Programs folder under the Start Menu"; }
+std::string TpsProgramMenu::GetDisplayName() const { return "Program menu"; }
+std::string TpsProgramMenu::GetPath(const TComponent*) const { return routines_ExpandPaths::ProgramsDir(); }
 
-std::string TpsStartMenu::GetDescription() { return "Path of Start Menu"; }
-std::string TpsStartMenu::GetDisplayName() { return "Start menu"; }
-std::string TpsStartMenu::GetPath(TComponent*) { return routines_ExpandPaths::StartMenuDir(); }
+std::string TpsStartMenu::GetDescription() const { return "Path of Start Menu"; }
+std::string TpsStartMenu::GetDisplayName() const { return "Start menu"; }
+std::string TpsStartMenu::GetPath(const TComponent*) const { return routines_ExpandPaths::StartMenuDir(); }
 
-std::string TpsStartupMenu::GetDescription()
+std::string TpsStartupMenu::GetDescription() const
 {
     return "Path of the Startup folder in the Programs folder under the Start Menu";
 }
-std::string TpsStartupMenu::GetDisplayName() { return "Startup menu"; }
-std::string TpsStartupMenu::GetPath(TComponent*) { return routines_ExpandPaths::StartupDir(); }
+std::string TpsStartupMenu::GetDisplayName() const { return "Startup menu"; }
+std::string TpsStartupMenu::GetPath(const TComponent*) const { return routines_ExpandPaths::StartupDir(); }
 
-std::string TpsSystem::GetDescription() { return "Path of system directory"; }
-std::string TpsSystem::GetDisplayName() { return "System dir"; }
-std::string TpsSystem::GetPath(TComponent*) { return ExcludeTrailingBackslash(routines_API::SystemDirectory()); }
+std::string TpsSystem::GetDescription() const { return "Path of system directory"; }
+std::string TpsSystem::GetDisplayName() const { return "System dir"; }
+std::string TpsSystem::GetPath(const TComponent*) const
+{
+    return ExcludeTrailingBackslash(routines_API::SystemDirectory());
+}
 
-std::string TpsWindow::GetDescription() { return "Path of the Windows directory"; }
-std::string TpsWindow::GetDisplayName() { return "Windows dir"; }
-std::string TpsWindow::GetPath(TComponent*) { return ExcludeTrailingBackslash(routines_API::WindowsDirectory()); }
+std::string TpsWindow::GetDescription() const { return "Path of the Windows directory"; }
+std::string TpsWindow::GetDisplayName() const { return "Windows dir"; }
+std::string TpsWindow::GetPath(const TComponent*) const
+{
+    return ExcludeTrailingBackslash(routines_API::WindowsDirectory());
+}
 
-namespace {
-// Makes the project's kinds known to the project reader.
-const bool Registered = [] {
+void RegisterPathSpecifierClasses()
+{
     fw_Classes::RegisterClass(&TPathSpecifier::StaticClass());
     for (TClass Kind : StandardKinds())
         fw_Classes::RegisterClass(Kind);
-    return true;
-}();
-} // namespace
+}
 
 } // namespace cmp_TPathSpecifier

@@ -20,7 +20,7 @@ using fw_Classes::TComponent;
 FW_EXCEPTION(IEPathSpecifier, exceptions_Wendrel::IException);
 FW_EXCEPTION(IEPathSpecifierList, exceptions_Wendrel::IException);
 
-using TGetPathEvent = std::function<void(TComponent* Component, std::string& Path)>;
+using TGetPathEvent = std::function<void(const TComponent* Component, std::string& Path)>;
 
 class TCustomPathSpecifier : public TComponent {
     FW_CLASS(TCustomPathSpecifier, TComponent)
@@ -30,12 +30,12 @@ public:
     ~TCustomPathSpecifier() override;
 
     // Raises IEPathSpecifier when Component may not use this kind.
-    virtual void Validate(TComponent* Component);
-    virtual std::string GetDescription();
-    virtual std::string GetDescriptionFor(TComponent* Component);
-    virtual std::string GetPath(TComponent* Component);
-    virtual std::string GetDisplayName();
-    virtual std::string GetDisplayNameFor(TComponent* Component);
+    virtual void Validate(const TComponent* Component) const;
+    virtual std::string GetDescription() const;
+    virtual std::string GetDescriptionFor(const TComponent* Component) const;
+    virtual std::string GetPath(const TComponent* Component) const;
+    virtual std::string GetDisplayName() const;
+    virtual std::string GetDisplayNameFor(const TComponent* Component) const;
 
     // Replaces %p / %P in Template by Path; "%%" gives "%".
     static std::string ExpandPathText(std::string_view Template, std::string_view Path);
@@ -75,9 +75,9 @@ class TpsVDEDLL : public TStandardPathSpecifier {
 
 public:
     explicit TpsVDEDLL(TComponent* AOwner);
-    std::string GetDescription() override;
-    std::string GetDisplayName() override;
-    std::string GetPath(TComponent* Component) override;
+    std::string GetDescription() const override;
+    std::string GetDisplayName() const override;
+    std::string GetPath(const TComponent* Component) const override;
 };
 
 class TpsCommonFiles : public TStandardPathSpecifier {
@@ -85,9 +85,9 @@ class TpsCommonFiles : public TStandardPathSpecifier {
 
 public:
     explicit TpsCommonFiles(TComponent* AOwner);
-    std::string GetDescription() override;
-    std::string GetDisplayName() override;
-    std::string GetPath(TComponent* Component) override;
+    std::string GetDescription() const override;
+    std::string GetDisplayName() const override;
+    std::string GetPath(const TComponent* Component) const override;
 };
 
 class TpsContainerArchiveFile : public TStandardPathSpecifier {
@@ -95,10 +95,10 @@ class TpsContainerArchiveFile : public TStandardPathSpecifier {
 
 public:
     explicit TpsContainerArchiveFile(TComponent* AOwner);
-    std::string GetDescription() override;
-    std::string GetDisplayName() override;
-    std::string GetPath(TComponent* Component) override;
-    void Validate(TComponent* Component) override;
+    std::string GetDescription() const override;
+    std::string GetDisplayName() const override;
+    std::string GetPath(const TComponent* Component) const override;
+    void Validate(const TComponent* Component) const override;
 };
 
 class TpsContainerDestDir : public TStandardPathSpecifier {
@@ -106,12 +106,12 @@ class TpsContainerDestDir : public TStandardPathSpecifier {
 
 public:
     explicit TpsContainerDestDir(TComponent* AOwner);
-    std::string GetDescription() override;
-    std::string GetDisplayName() override;
-    std::string GetPath(TComponent* Component) override;
-    void Validate(TComponent* Component) override;
-    std::string GetDescriptionFor(TComponent* Component) override;
-    std::string GetDisplayNameFor(TComponent* Component) override;
+    std::string GetDescription() const override;
+    std::string GetDisplayName() const override;
+    std::string GetPath(const TComponent* Component) const override;
+    void Validate(const TComponent* Component) const override;
+    std::string GetDescriptionFor(const TComponent* Component) const override;
+    std::string GetDisplayNameFor(const TComponent* Component) const override;
 };
 
 class TpsDesktopMenu : public TStandardPathSpecifier {
@@ -119,9 +119,9 @@ class TpsDesktopMenu : public TStandardPathSpecifier {
 
 public:
     explicit TpsDesktopMenu(TComponent* AOwner);
-    std::string GetDescription() override;
-    std::string GetDisplayName() override;
-    std::string GetPath(TComponent* Component) override;
+    std::string GetDescription() const override;
+    std::string GetDisplayName() const override;
+    std::string GetPath(const TComponent* Component) const override;
 };
 
 class TpsInstallSource : public TStandardPathSpecifier {
@@ -129,10 +129,10 @@ class TpsInstallSource : public TStandardPathSpecifier {
 
 public:
     explicit TpsInstallSource(TComponent* AOwner);
-    std::string GetDescription() override;
-    std::string GetDisplayName() override;
-    std::string GetPath(TComponent* Component) override;
-    void Validate(TComponent* Component) override;
+    std::string GetDescription() const override;
+    std::string GetDisplayName() const override;
+    std::string GetPath(const TComponent* Component) const override;
+    void Validate(const TComponent* Component) const override;
 };
 
 class TpsMainArchiveFile : public TStandardPathSpecifier {
@@ -140,10 +140,10 @@ class TpsMainArchiveFile : public TStandardPathSpecifier {
 
 public:
     explicit TpsMainArchiveFile(TComponent* AOwner);
-    std::string GetDescription() override;
-    std::string GetDisplayName() override;
-    std::string GetPath(TComponent* Component) override;
-    void Validate(TComponent* Component) override;
+    std::string GetDescription() const override;
+    std::string GetDisplayName() const override;
+    std::string GetPath(const TComponent* Component) const override;
+    void Validate(const TComponent* Component) const override;
 
     // Replaces SourceDir for the main archive once the user named another
     // folder at a disk prompt.
@@ -155,10 +155,10 @@ class TpsMainInstall : public TStandardPathSpecifier {
 
 public:
     explicit TpsMainInstall(TComponent* AOwner);
-    std::string GetDescription() override;
-    std::string GetDisplayName() override;
-    std::string GetPath(TComponent* Component) override;
-    void Validate(TComponent* Component) override;
+    std::string GetDescription() const override;
+    std::string GetDisplayName() const override;
+    std::string GetPath(const TComponent* Component) const override;
+    void Validate(const TComponent* Component) const override;
 };
 
 class TpsProgramFiles : public TStandardPathSpecifier {
@@ -166,9 +166,9 @@ class TpsProgramFiles : public TStandardPathSpecifier {
 
 public:
     explicit TpsProgramFiles(TComponent* AOwner);
-    std::string GetDescription() override;
-    std::string GetDisplayName() override;
-    std::string GetPath(TComponent* Component) override;
+    std::string GetDescription() const override;
+    std::string GetDisplayName() const override;
+    std::string GetPath(const TComponent* Component) const override;
 };
 
 class TpsProgramMenu : public TStandardPathSpecifier {
@@ -176,9 +176,9 @@ class TpsProgramMenu : public TStandardPathSpecifier {
 
 public:
     explicit TpsProgramMenu(TComponent* AOwner);
-    std::string GetDescription() override;
-    std::string GetDisplayName() override;
-    std::string GetPath(TComponent* Component) override;
+    std::string GetDescription() const override;
+    std::string GetDisplayName() const override;
+    std::string GetPath(const TComponent* Component) const override;
 };
 
 class TpsStartMenu : public TStandardPathSpecifier {
@@ -186,9 +186,9 @@ class TpsStartMenu : public TStandardPathSpecifier {
 
 public:
     explicit TpsStartMenu(TComponent* AOwner);
-    std::string GetDescription() override;
-    std::string GetDisplayName() override;
-    std::string GetPath(TComponent* Component) override;
+    std::string GetDescription() const override;
+    std::string GetDisplayName() const override;
+    std::string GetPath(const TComponent* Component) const override;
 };
 
 class TpsStartupMenu : public TStandardPathSpecifier {
@@ -196,9 +196,9 @@ class TpsStartupMenu : public TStandardPathSpecifier {
 
 public:
     explicit TpsStartupMenu(TComponent* AOwner);
-    std::string GetDescription() override;
-    std::string GetDisplayName() override;
-    std::string GetPath(TComponent* Component) override;
+    std::string GetDescription() const override;
+    std::string GetDisplayName() const override;
+    std::string GetPath(const TComponent* Component) const override;
 };
 
 class TpsSystem : public TStandardPathSpecifier {
@@ -206,9 +206,9 @@ class TpsSystem : public TStandardPathSpecifier {
 
 public:
     explicit TpsSystem(TComponent* AOwner);
-    std::string GetDescription() override;
-    std::string GetDisplayName() override;
-    std::string GetPath(TComponent* Component) override;
+    std::string GetDescription() const override;
+    std::string GetDisplayName() const override;
+    std::string GetPath(const TComponent* Component) const override;
 };
 
 class TpsWindow : public TStandardPathSpecifier {
@@ -216,9 +216,9 @@ class TpsWindow : public TStandardPathSpecifier {
 
 public:
     explicit TpsWindow(TComponent* AOwner);
-    std::string GetDescription() override;
-    std::string GetDisplayName() override;
-    std::string GetPath(TComponent* Component) override;
+    std::string GetDescription() const override;
+    std::string GetDisplayName() const override;
+    std::string GetPath(const TComponent* Component) const override;
 };
 
 // A list of references to path specifiers (it owns none of them).
@@ -249,5 +249,8 @@ const std::vector<TClass>& StandardKinds();
 // Creates, owned by Owner, one specifier of each built-in kind that has no
 // live instance yet, named by its KindName.
 void EnsureStandardSpecifiers(TComponent* Owner);
+
+// Makes the kinds a project may name known to the project reader.
+void RegisterPathSpecifierClasses();
 
 } // namespace cmp_TPathSpecifier

@@ -8,12 +8,10 @@ FW_DEFINE_CLASS(TfrmTeskor_Install_D4, fw_Forms::TForm, nullptr, nullptr)
 
 void RegisterProjectClasses()
 {
-    fw_Classes::RegisterClasses(
-        {&TfrmTeskor_Install_D4::StaticClass(), &cmp_TInstall::TInstall::StaticClass(),
-         &cmp_TInstallContainer::TInstallGroup::StaticClass(), &cmp_TInstallContainer::TInstallDirectory::StaticClass(),
-         &cmp_TInstallContainer::TpsFileContainer::StaticClass(), &cmp_TInstallContainer::TInstallFile::StaticClass()});
-    for (fw_Classes::TClass Kind : cmp_TPathSpecifier::StandardKinds())
-        fw_Classes::RegisterClass(Kind);
+    fw_Classes::RegisterClass(&TfrmTeskor_Install_D4::StaticClass());
+    cmp_TPathSpecifier::RegisterPathSpecifierClasses();
+    cmp_TInstallContainer::RegisterInstallContainerClasses();
+    cmp_TInstall::RegisterInstallClasses();
 }
 
 namespace {

@@ -1,21 +1,29 @@
 // Shared set-up of the engine tests: a form that owns the components of one
-// test and frees them at its end.
+// test and frees them at its end, the classes a project text may name, and
+// the install root's command line for the length of a test.
 #pragma once
 
 #include "engine/cmp_TInstall.h"
 #include "engine/cmp_TInstallContainer.h"
+#include "engine/cmp_TPathSpecifier.h"
 #include "framework/fw_Forms.h"
 #include "framework/fw_Reader.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace engine_tests {
 
 using namespace cmp_TInstallContainer;
 using cmp_TInstall::TInstall;
+using test_support::MessageOf;
+using test_support::Raises;
+using test_support::THookGuard;
 
 struct TOwnedForm {
     std::unique_ptr<fw_Forms::TForm, fw_Classes::TComponentDeleter> Form{new fw_Forms::TForm(nullptr)};
@@ -31,16 +39,25 @@ T* Make(const TOwnedForm& Owner, const std::string& Name)
     return C;
 }
 
-// The message of the exception that Fn raises as E ("" when none).
-template <class E, class F>
-std::string MessageOf(F&& Fn)
+// Reads a project text into Root with the engine's classes known.
+inline void ReadProject(fw_Classes::TComponent* Root, const std::string& Text)
 {
-    try {
-        Fn();
-    } catch (const E& Error) {
-        return Error.Message();
-    }
-    return "";
+    cmp_TPathSpecifier::RegisterPathSpecifierClasses();
+    cmp_TInstallContainer::RegisterInstallContainerClasses();
+    cmp_TInstall::RegisterInstallClasses();
+    fw_Reader::ReadComponentText(Root, Text);
 }
+
+// Gives the install root a command line for the length of one test.
+class TArguments {
+public:
+    explicit TArguments(std::vector<std::string> Args)
+        : FGuard(cmp_TInstall::TCustomInstall::CommandLineArguments, [Args] { return Args; })
+    {
+    }
+
+private:
+    THookGuard<std::function<std::vector<std::string>()>> FGuard;
+};
 
 } // namespace engine_tests

@@ -10,23 +10,6 @@ using cmp_TInstall::TCustomInstall;
 
 namespace {
 
-const char* const InvalidParameter =
-    "Invalid parameter <%s>. Valid command line parameters are: -b (Build), -d (Debug), -f (Transfer to floppies), "
-    "-e (Called by self-extractor), -r (After reboot)";
-
-// Gives the install root a command line for the length of one test.
-class TArguments {
-public:
-    explicit TArguments(std::vector<std::string> Args) : FSaved(TCustomInstall::CommandLineArguments)
-    {
-        TCustomInstall::CommandLineArguments = [Args] { return Args; };
-    }
-    ~TArguments() { TCustomInstall::CommandLineArguments = FSaved; }
-
-private:
-    std::function<std::vector<std::string>()> FSaved;
-};
-
 const char* const SmallProject = R"(object Setup: TForm
   object psProgramFiles: TpsProgramFiles
   end
@@ -60,7 +43,7 @@ TEST(InstallRoot, CommandLineSwitches)
         EXPECT_EQ(MessageOf<exceptions_Wendrel::IException>([&] {
                       Parse({"-b", Bad});
                   }),
-                  fw_SysUtils::Format(InvalidParameter, {Bad}))
+                  fw_SysUtils::Format(cmp_TInstall::InvalidParameterText, {Bad}))
             << Bad;
 
     Parse({"-B", "*R", "-sC:\\My Build\\", "-eSetup.exe", "-cx", "-S D:\\Other "});
@@ -80,7 +63,7 @@ TEST(InstallRoot, LoadingParsesChoosesTypeAndSourceDir)
     {
         TArguments Given({});
         TOwnedForm Form;
-        fw_Reader::ReadComponentText(Form.get(), SmallProject);
+        ReadProject(Form.get(), SmallProject);
         auto* Root = static_cast<TCustomInstall*>(Form->FindComponent("Install1"));
         EXPECT_EQ(cmp_TInstall::InstallRoot(), Root);
         EXPECT_EQ(Root->SourceDir(),
@@ -95,7 +78,7 @@ TEST(InstallRoot, LoadingParsesChoosesTypeAndSourceDir)
     {
         TArguments Given({"-d", "-sC:\\My Build\\"});
         TOwnedForm Form;
-        fw_Reader::ReadComponentText(Form.get(), SmallProject);
+        ReadProject(Form.get(), SmallProject);
         EXPECT_EQ(cmp_TInstall::InstallRoot()->SourceDir(), "C:\\My Build\\");
         EXPECT_FALSE(cmp_TInstall::InstallRoot()->Switches().Contains(cmp_TInstall::swBuild));
         // The folder kind drops the backslash that the switch kept.
@@ -106,7 +89,7 @@ TEST(InstallRoot, LoadingParsesChoosesTypeAndSourceDir)
     for (const char* Program : {"-eSetup.exe", "-e", "-e  "}) {
         TArguments Given({"-sD:\\Dist", Program});
         TOwnedForm Form;
-        fw_Reader::ReadComponentText(Form.get(), SmallProject);
+        ReadProject(Form.get(), SmallProject);
         auto* Archive =
             static_cast<cmp_TPathSpecifier::TCustomPathSpecifier*>(Form->FindComponent("psMainArchiveFile"));
         auto* Dir = static_cast<TInstallDirectory*>(Form->FindComponent("Dir"));
@@ -121,16 +104,14 @@ TEST(InstallRoot, LoadingParsesChoosesTypeAndSourceDir)
     for (std::vector<std::string> Args : {std::vector<std::string>{"-d"}, {"-D", "-s  "}}) {
         TArguments Given(Args);
         TOwnedForm Form;
-        EXPECT_EQ(
-            MessageOf<exceptions_Wendrel::IEInstall>([&] { fw_Reader::ReadComponentText(Form.get(), SmallProject); }),
-            "You forgot to pass in the build directory. In Run | Parameters, follow this format: -d "
-            "\"-sC:\\My Build\"");
+        EXPECT_EQ(MessageOf<exceptions_Wendrel::IEInstall>([&] { ReadProject(Form.get(), SmallProject); }),
+                  "You forgot to pass in the build directory. In Run | Parameters, follow this format: -d "
+                  "\"-sC:\\My Build\"");
     }
     TArguments Given({"-q"});
     TOwnedForm Form;
-    EXPECT_EQ(
-        MessageOf<exceptions_Wendrel::IException>([&] { fw_Reader::ReadComponentText(Form.get(), SmallProject); }),
-        fw_SysUtils::Format(InvalidParameter, {"-q"}));
+    EXPECT_EQ(MessageOf<exceptions_Wendrel::IException>([&] { ReadProject(Form.get(), SmallProject); }),
+              fw_SysUtils::Format(cmp_TInstall::InvalidParameterText, {"-q"}));
 }
 
 TEST(InstallRoot, CreationDefaultsAndSetters)
@@ -180,7 +161,8 @@ TEST(InstallRoot, CreationDefaultsAndSetters)
     EXPECT_EQ(Root->PresetupFiles(), (std::vector<std::string>{"a.dll", "b.dll"}));
     EXPECT_EQ(MessageOf<exceptions_Wendrel::IEInstall>([&] { Root->SetDistributeType(cmp_TInstall::dtWeb); }),
               "DistributeType can only be set at design-time");
-    Root->SetLoading(true); // a stored type stands until the net location goes
+    Root->SetDistributeType(Root->DistributeType()); // no change, nothing to refuse
+    Root->SetLoading(true);                          // a stored type stands until the net location goes
     Root->SetDistributeType(cmp_TInstall::dtWeb);
     Root->SetLoading(false);
     EXPECT_EQ(cmp_TInstall::CurrentDistributeType(), cmp_TInstall::dtWeb);
@@ -200,7 +182,7 @@ TEST(InstallRoot, ActivationHandlerAndHiddenForm)
     Form->SetBounds(10, 20, 300, 200);
     std::vector<fw_Classes::TObject*> Senders;
     Form->OnActivate = [&](fw_Classes::TObject* Sender) { Senders.push_back(Sender); };
-    fw_Reader::ReadComponentText(Form.get(), R"(object Setup: TForm
+    ReadProject(Form.get(), R"(object Setup: TForm
   object Install1: TInstall
     HideMainForm = True
     RunAutomatic = False
@@ -238,15 +220,30 @@ end)";
     {
         fw_Forms::TDataModule Data(nullptr);
         EXPECT_EQ(MessageOf<exceptions_Wendrel::IEInstall>(
-                      [&] { fw_Reader::ReadComponentText(&Data, fw_SysUtils::Format(OnADataModule, {"True"})); }),
+                      [&] { ReadProject(&Data, fw_SysUtils::Format(OnADataModule, {"True"})); }),
                   "Application.MainForm is undefined and the TInstall is not on a form. Therefore, therefore the "
                   "TInstall can't run the installation automatically");
     }
     EXPECT_EQ(cmp_TInstall::InstallRoot(), nullptr);
     fw_Forms::TDataModule Data(nullptr);
-    fw_Reader::ReadComponentText(&Data, fw_SysUtils::Format(OnADataModule, {"False"}));
+    ReadProject(&Data, fw_SysUtils::Format(OnADataModule, {"False"}));
     ASSERT_NE(cmp_TInstall::InstallRoot(), nullptr);
     EXPECT_EQ(cmp_TInstall::InstallRoot()->InstallForm(), nullptr);
+}
+
+TEST(InstallRoot, PublishesOnlyItsOwnProperties)
+{
+    TArguments Given({});
+    for (const char* Property : {"Include = False", "ArchiveFile = 'x.1'", "ArchiveFileType = psMainArchiveFile"}) {
+        TOwnedForm Form;
+        const std::string Name = fw_SysUtils::Trim(std::string(Property).substr(0, std::string(Property).find('=')));
+        EXPECT_TRUE(Raises<fw_Reader::EParserError>(
+            [&] {
+                ReadProject(Form.get(), std::string("object Setup: TForm\n  object Install1: TInstall\n    ") +
+                                            Property + "\n  end\nend");
+            },
+            "Line 3: Property " + Name + " does not exist in TInstall"));
+    }
 }
 
 } // namespace engine_tests

@@ -13,14 +13,22 @@ class TProbe : public TInstallObject {
 public:
     explicit TProbe(TComponent* AOwner) : TInstallObject(AOwner) { FAutoProcess = true; }
     int RegisteredType() const override { return 8500; }
-    void HandleInformation(TObject* Sender, int Code, TObject* Param) override { Codes.push_back(Code); }
+    void HandleInformation(TObject* Sender, int Code, TObject* Param) override
+    {
+        Codes.push_back(Code);
+        if (OnInformation)
+            OnInformation();
+    }
     void InstallObjects() override
     {
         ++Installed;
+        if (OnInstall)
+            OnInstall();
         inherited::InstallObjects();
     }
     std::vector<int> Codes;
     int Installed = 0;
+    std::function<void()> OnInstall, OnInformation;
 };
 
 FW_DEFINE_CLASS(TProbe, TInstallObject, nullptr, nullptr)
@@ -79,6 +87,13 @@ TEST(InstallTree, HelpersSortByTypeThenReverseAttachment)
     EXPECT_TRUE(Dir1->DestDirType()->Is<cmp_TPathSpecifier::TpsContainerDestDir>());
     EXPECT_TRUE(Dir1->ArchiveFileType()->Is<cmp_TPathSpecifier::TpsContainerArchiveFile>());
     EXPECT_EQ(Dir1->Files(0)->GetFullDestDir(), Root->GetFullDestDir());
+    // The queries read without changing anything, so they answer on a const node.
+    const TFileContainer& Queried = *Dir1;
+    EXPECT_EQ(Queried.GetFullDestDir(), Root->GetFullDestDir());
+    EXPECT_EQ(Queried.GetTotalSize(true), 0);
+    EXPECT_EQ(Queried.GetCompressedSize(true), 0);
+    EXPECT_FALSE(Queried.NeedsDownload());
+    EXPECT_EQ(Queried.Files(0)->TargetPath(), Root->GetFullDestDir() + "\\");
 
     EXPECT_EQ(MessageOf<IEInstallContainer>([&] { Root->Comp(3, &TFileContainer::StaticClass()); }),
               "Bad call to the Comp procedure which returns a TInstallObject for a TInstallContainer component. The "
@@ -243,7 +258,7 @@ TEST(InstallTree, GroupDialogOptionsTravelWithTheProject)
         Text = fw_Reader::WriteComponentText(Form.get());
     }
     TOwnedForm Form;
-    fw_Reader::ReadComponentText(Form.get(), Text);
+    ReadProject(Form.get(), Text);
     auto* Group = static_cast<TInstallGroup*>(Form->FindComponent("Group"));
     ASSERT_NE(Group, nullptr);
     EXPECT_FALSE(Group->DialogOptions()->AllowChangeDir);
@@ -321,7 +336,7 @@ TEST(InstallTree, ListsAndUniqueIDs)
     EXPECT_TRUE(UniqueIDTaken(Plain->UniqueID()));
 
     // A project's stored numbers replace those taken at creation.
-    fw_Reader::ReadComponentText(Form.get(), R"(object Stored: TForm
+    ReadProject(Form.get(), R"(object Stored: TForm
   object F5: TInstallFile
     Container = Dir
     FileName = 'five.txt'
@@ -363,6 +378,127 @@ end)");
         delete HolderOfZero;
         EXPECT_FALSE(UniqueIDTaken(0));
     }
+}
+
+TEST(InstallTree, AHandlerMayFreeALaterSiblingDuringTheWalk)
+{
+    TOwnedForm Form;
+    auto* Dir = Make<TInstallDirectory>(Form, "Dir");
+    std::vector<std::string> Reached;
+    auto Add = [&](const std::string& Name) {
+        auto* P = Make<TProbe>(Form, Name);
+        P->SetContainer(Dir);
+        P->OnInstall = [&Reached, Name] { Reached.push_back(Name); };
+        P->OnInformation = [&Reached, Name] { Reached.push_back(Name); };
+        return P;
+    };
+    // Later attachments come first: the order is First, Second, Third.
+    auto* Third = Add("Third");
+    auto* Second = Add("Second");
+    auto* First = Add("First");
+    ASSERT_EQ(Dir->Helpers(0), First);
+    First->OnInstall = [&] {
+        Reached.push_back("First");
+        delete Second;
+    };
+    Dir->InstallObjects();
+    EXPECT_EQ(Reached, (std::vector<std::string>{"First", "Third"}));
+
+    Reached.clear();
+    auto* Again = Add("Again"); // now first
+    Again->OnInformation = [&] {
+        Reached.push_back("Again");
+        delete First;
+    };
+    Dir->ClearMessage();
+    EXPECT_EQ(Reached, (std::vector<std::string>{"Again", "Third"}));
+    EXPECT_EQ(Third->Codes, std::vector<int>{icClearMessage});
+}
+
+TEST(InstallTree, ObjectsMadeWhileDesigningJoinTheRoot)
+{
+    {
+        TOwnedForm Form;
+        Form->SetDesigning(true);
+        auto* Root = Make<TInstall>(Form, "Install1");
+        auto* Group = Make<TInstallGroup>(Form, "Group");
+        auto* Dir = Make<TInstallDirectory>(Form, "Dir");
+        auto* File = Make<TInstallFile>(Form, "File");
+        for (TInstallObject* Obj : std::vector<TInstallObject*>{Group, Dir, File}) {
+            EXPECT_EQ(Obj->Container(), Root) << Obj->Name();
+            EXPECT_EQ(Obj->DestDirType(), Form->FindComponent("psContainerDestDir")) << Obj->Name();
+            EXPECT_EQ(static_cast<TFileRelated*>(Obj)->ArchiveFileType(), Form->FindComponent("psContainerArchiveFile"))
+                << Obj->Name();
+        }
+        // Sorted by registered type: the group, the directory, then the file.
+        EXPECT_EQ(HelperNames(Root), (std::vector<std::string>{"Group", "Dir", "File"}));
+        EXPECT_EQ(Dir->Description(), "Install Directory 3"); // the root and the group are file containers too
+    }
+
+    // Read from a project, the defaults stand only where the project names them.
+    TOwnedForm Designed;
+    Designed->SetDesigning(true);
+    ReadProject(Designed.get(), R"(object Setup: TForm
+  object psContainerDestDir: TpsContainerDestDir
+  end
+  object psContainerArchiveFile: TpsContainerArchiveFile
+  end
+  object Install2: TInstall
+  end
+  object Loose: TInstallDirectory
+  end
+  object Kept: TInstallDirectory
+    ArchiveFileType = psContainerArchiveFile
+    Container = Install2
+    DestDirType = psContainerDestDir
+  end
+end)");
+    auto* Loose = static_cast<TInstallDirectory*>(Designed->FindComponent("Loose"));
+    auto* Kept = static_cast<TInstallDirectory*>(Designed->FindComponent("Kept"));
+    EXPECT_EQ(Loose->Container(), nullptr);
+    EXPECT_EQ(Loose->DestDirType(), nullptr);
+    EXPECT_EQ(Loose->ArchiveFileType(), nullptr);
+    EXPECT_EQ(Kept->Container(), Designed->FindComponent("Install2"));
+    EXPECT_EQ(Kept->DestDirType(), Designed->FindComponent("psContainerDestDir"));
+    EXPECT_EQ(Kept->ArchiveFileType(), Designed->FindComponent("psContainerArchiveFile"));
+}
+
+TEST(InstallTree, UnbuiltStepsSaySo)
+{
+    TOwnedForm Form;
+    auto* Dir = Make<TInstallDirectory>(Form, "Dir");
+    auto* File = Make<TInstallFile>(Form, "File");
+    File->SetFileName("a.txt");
+    File->SetContainer(Dir);
+    const std::string Unbuilt = " is not available in this build";
+    EXPECT_TRUE(Raises<IEFileContainer>([&] { Dir->Compress(0); }, "Compressing the files" + Unbuilt));
+    EXPECT_TRUE(Raises<IEFileContainer>([&] { Dir->CopyFiles(); }, "Copying the files" + Unbuilt));
+    EXPECT_TRUE(
+        Raises<IEFileContainer>([&] { Dir->ReadInfoFromArchive(); }, "Reading the archive information" + Unbuilt));
+    EXPECT_TRUE(Raises<IEFileContainer>([&] { Dir->ReadInfoFromFiles(); }, "Reading the file information" + Unbuilt));
+    EXPECT_TRUE(Raises<IEFileRelated>([&] { Dir->DownloadArchive(); }, "Downloading an archive" + Unbuilt));
+    EXPECT_TRUE(Raises<IEFileRelated>([&] { Dir->DataReceived(nullptr, "a.1", 1, 1, 1, nullptr); },
+                                      "Reporting a download" + Unbuilt));
+    // The tree walk reaches the file, which cannot install yet.
+    EXPECT_TRUE(Raises<IECustomInstallFile>([&] { Dir->Process(); }, "Installing a file" + Unbuilt));
+    EXPECT_TRUE(Raises<IECustomInstallFile>([&] { File->SetState(ifsCompress); }, "Compressing a file" + Unbuilt));
+    EXPECT_EQ(File->State(), ifsNone);
+    EXPECT_TRUE(Raises<IECustomInstallFile>([&] { File->SetState(ifsCopying); }, "Copying a file" + Unbuilt));
+    EXPECT_TRUE(Raises<IECustomInstallFile>([&] { File->CompleteAfterReboot(); },
+                                            "Completing a file after the reboot" + Unbuilt));
+    EXPECT_TRUE(Raises<IECustomInstallFile>([&] { File->WriteUninstallInfo("Key"); },
+                                            "Recording a file for the uninstaller" + Unbuilt));
+    EXPECT_TRUE(Raises<IECustomInstallFile>([&] { File->RegisterLibrary(); }, "Registering a library" + Unbuilt));
+    EXPECT_TRUE(Raises<IECustomInstallFile>([&] { File->RegisterExecutable(); }, "Registering a program" + Unbuilt));
+    EXPECT_TRUE(Raises<IECustomInstallFile>([&] { File->PrepareTarget(); }, "Preparing the target file" + Unbuilt));
+    EXPECT_TRUE(
+        Raises<IECustomInstallFile>([&] { File->ReadInfoFromArchive(); }, "Reading the archive information" + Unbuilt));
+    EXPECT_TRUE(
+        Raises<IECustomInstallFile>([&] { File->ReadInfoFromFiles(); }, "Reading the file information" + Unbuilt));
+    EXPECT_TRUE(Raises<IECustomInstallFile>([&] { File->HasOLESelfRegister(); },
+                                            "Reading the self-registration mark" + Unbuilt));
+    EXPECT_TRUE(
+        Raises<IECustomInstallFile>([&] { File->UpdateSharedDLLCount(); }, "Counting shared libraries" + Unbuilt));
 }
 
 } // namespace engine_tests

@@ -24,8 +24,8 @@ std::string RegValue(HKEY Root, const char* Key, const char* Name)
 
 std::string Desktop()
 {
-    std::string Value = RegValue(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                                 "Desktop");
+    std::string Value =
+        RegValue(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Desktop");
     return Value.empty() ? routines_API::WindowsDirectory() + "\\Desktop" : Value;
 }
 
@@ -97,7 +97,7 @@ TEST(PathSpecifiers, BuiltInKindsAndTheirTexts)
               "Could not find the path specifier");
     TPathSpecifier Own(nullptr);
     EXPECT_EQ(Own.Description(), "My cool new path specifier");
-    Own.OnGetPath = [](TComponent*, std::string& P) { P = "D:\\Own"; };
+    Own.OnGetPath = [](const TComponent*, std::string& P) { P = "D:\\Own"; };
     EXPECT_EQ(Own.GetPath(nullptr), "D:\\Own");
     EXPECT_EQ(PathSpecifiers().FindSpecifier(&TPathSpecifier::StaticClass()), &Own);
 }
@@ -184,8 +184,8 @@ TEST(PathSpecifiers, FileContainerSpecifierNamingAndUse)
     EXPECT_EQ(Specifier->GetDisplayName(), "<Teskor_1>");
     fw_Classes::TComponent Link(Form.get());
     EXPECT_EQ(Specifier->GetPath(&Link), "C:\\Target");
-    for (TComponent* Refused : std::initializer_list<TComponent*>{D2, Make<TInstallGroup>(Form, "G"),
-                                                                  Make<TInstallFile>(Form, "F")})
+    for (TComponent* Refused :
+         std::initializer_list<TComponent*>{D2, Make<TInstallGroup>(Form, "G"), Make<TInstallFile>(Form, "F")})
         EXPECT_EQ(MessageOf<IEPathSpecifier>([&] { Specifier->Validate(Refused); }),
                   "A file container cannot reference another file container or group");
 
@@ -230,8 +230,8 @@ TEST(ExpandPaths, MetaVariables)
     Root->SetDestDir("\\Pellunar");
     Loose->SetContainer(Root);
     Loose->SetDestDir("\\Sub");
-    EXPECT_EQ(ExpandPath("%c|%I|%A", Loose), Root->GetFullDestDir() + "|" + Root->GetFullDestDir() + "|" +
-                                                 Root->GetFullDestDir() + "\\Sub");
+    EXPECT_EQ(ExpandPath("%c|%I|%A", Loose),
+              Root->GetFullDestDir() + "|" + Root->GetFullDestDir() + "|" + Root->GetFullDestDir() + "\\Sub");
 }
 
 } // namespace engine_tests

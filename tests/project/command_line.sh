@@ -42,8 +42,16 @@ check() { # expected-code expected-message args...
 }
 
 invalid='Valid command line parameters are: -b (Build), -d (Debug), -f (Transfer to floppies), -e (Called by self-extractor), -r (After reboot)'
-check 0 "" 
-check 0 "" '*TODISK'
+loader='The path of the loading program was not passed correctly. If you are running your install project in the IDE, then you need to add two command line parameters. In Run | Parameters | "Run Parameters", type in: -d "-sBUILDPATH" where BUILDPATH is the path into which you built the distributables. Example: -d "-sC:\My Build".'
+# A failed run shows its message and ends the program; the application's
+# termination gives exit code 0.
+check 0 "$loader"
+check 0 "$loader" '*TODISK'
+check 0 'Running the installation is not available in this build.' -d '-sC:\Dist'
+# The modes chosen while the project loads end the program with code 1.
+check 1 'Building the distribution is not available in this build.' -b
+check 1 'Transferring the distribution to floppies is not available in this build.' -f
+check 1 'Completing the installation after a reboot is not available in this build.' -r
 check 1 "Invalid parameter <-x>. $invalid" -x
 check 1 "Invalid parameter <->. $invalid" -
 check 1 "Invalid parameter <setup>. $invalid" '*TODISK' setup

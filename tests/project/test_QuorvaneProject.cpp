@@ -1,3 +1,4 @@
+#include "engine/EngineTestSupport.h"
 #include "engine/cmp_TInstall.h"
 #include "framework/fw_Forms.h"
 #include "project/fTeskor_Install_D4.h"
@@ -12,6 +13,7 @@
 namespace {
 
 using namespace cmp_TInstallContainer;
+using engine_tests::TArguments;
 using fTeskor_Install_D4::TfrmTeskor_Install_D4;
 
 // The program-files folder of the prefix, read directly from the registry.
@@ -24,15 +26,6 @@ std::string ProgramFilesOfPrefix()
               ERROR_SUCCESS);
     return Buffer;
 }
-
-struct TArguments {
-    std::function<std::vector<std::string>()> Saved = cmp_TInstall::TCustomInstall::CommandLineArguments;
-    explicit TArguments(std::vector<std::string> Args)
-    {
-        cmp_TInstall::TCustomInstall::CommandLineArguments = [Args] { return Args; };
-    }
-    ~TArguments() { cmp_TInstall::TCustomInstall::CommandLineArguments = Saved; }
-};
 
 } // namespace
 

@@ -1,8 +1,6 @@
-#include "engine/cmp_TInstall.h"
+#include "Internal.h"
 
 #include "engine/cmp_TPathSpecifier.h"
-#include "framework/fw_Forms.h"
-#include "routines/routines_Strings.h"
 
 namespace cmp_TInstall {
 
@@ -18,8 +16,6 @@ namespace {
 
 TCustomInstall* TheInstallRoot = nullptr;
 
-bool IsForm(TComponent* Component) { return Component && Component->Is<fw_Forms::TCustomForm>(); }
-
 // Runs before any part of the root is made, so that a refused root leaves
 // nothing behind.
 TComponent* CheckCreation(TComponent* AOwner)
@@ -32,50 +28,11 @@ TComponent* CheckCreation(TComponent* AOwner)
     return AOwner;
 }
 
-std::vector<std::string> ProgramArguments()
-{
-    std::vector<std::string> Args;
-    for (int I = 1; I <= fw_SysUtils::ParamCount(); ++I)
-        Args.push_back(fw_SysUtils::ParamStr(I));
-    return Args;
-}
-
-int SwitchOfLetter(char Letter)
-{
-    switch (Letter) {
-    case 'b':
-    case 'B':
-        return swBuild;
-    case 'f':
-    case 'F':
-        return swFloppies;
-    case 'd':
-    case 'D':
-        return swDebug;
-    case 'e':
-    case 'E':
-        return swSelfExtract;
-    case 'r':
-    case 'R':
-        return swAfterReboot;
-    case 's':
-    case 'S':
-        return swSourcePath;
-    case 'c':
-    case 'C':
-        return swCleanup;
-    default:
-        return -1;
-    }
-}
-
 } // namespace
 
 TCustomInstall* InstallRoot() { return TheInstallRoot; }
 
 TDistributeType CurrentDistributeType() { return TheInstallRoot ? TheInstallRoot->DistributeType() : dtTraditionalNet; }
-
-std::function<std::vector<std::string>()> TCustomInstall::CommandLineArguments = ProgramArguments;
 
 // ---- value objects ------------------------------------------------------------------
 
@@ -157,7 +114,7 @@ TCustomInstall::TCustomInstall(TComponent* AOwner) : TFileContainer(CheckCreatio
             fw_Forms::Application->ProcessMessages();
     };
     HMODULE Module = GetModuleHandleA(nullptr);
-    if (FindResourceA(Module, "INSTALLTHEME1", MAKEINTRESOURCEA(2) /* RT_BITMAP */))
+    if (FindResourceA(Module, "INSTALLTHEME1", RT_BITMAP))
         FDialogThemeBitmap.Bitmap().LoadFromResourceName(Module, "INSTALLTHEME1");
     TheInstallRoot = this;
     if (!IsDesigning() && fw_Forms::Application)
@@ -180,60 +137,6 @@ TCustomInstall::~TCustomInstall()
         WinExec(FCleanupBatchFile.c_str(), SW_HIDE);
 }
 
-void TCustomInstall::Loaded()
-{
-    inherited::Loaded();
-    if (IsDesigning())
-        return;
-    ParseCommandLine();
-    if (FSwitches.Contains(swDebug) &&
-        (!FSwitches.Contains(swSourcePath) || Trim(FParameterContents[swSourcePath]).empty()))
-        throw IEInstall("You forgot to pass in the build directory. In Run | Parameters, follow this format: -d "
-                        "\"-sC:\\My Build\"");
-    FSourceDir =
-        FSwitches.Contains(swSourcePath)
-            ? FParameterContents[swSourcePath]
-            : routines_Strings::ExcludeTrailingBackslash(fw_SysUtils::ExtractFilePath(fw_SysUtils::ModuleFileName()));
-    cmp_TInstallContainer::InstallKey = FindInstallRecord(false);
-    std::string Archive;
-    if (FindLocalArchive(Archive))
-        FLocalArchive = Archive;
-    if (fw_Forms::Application && fw_Forms::Application->MainForm())
-        FInstallForm = fw_Forms::Application->MainForm();
-    else if (IsForm(Owner()))
-        FInstallForm = Owner();
-    else if (FRunAutomatic)
-        throw IEInstall("Application.MainForm is undefined and the TInstall is not on a form. Therefore, therefore "
-                        "the TInstall can't run the installation automatically");
-    if (FInstallForm)
-        FInstallForm->FreeNotification(this);
-
-    SetInstallType(cmp_TInstallContainer::itFull);
-    if (FInstallTypes.Contains(cmp_TInstallContainer::itDefault))
-        SetInstallType(cmp_TInstallContainer::itDefault);
-    else if (FInstallTypes.Contains(cmp_TInstallContainer::itCompact))
-        SetInstallType(cmp_TInstallContainer::itCompact);
-    else if (FInstallTypes.Contains(cmp_TInstallContainer::itFull))
-        SetInstallType(cmp_TInstallContainer::itFull);
-
-    if (FSwitches.Contains(swBuild))
-        Build();
-    else if (FSwitches.Contains(swFloppies))
-        ArchiveSetupFiles();
-    else if (FSwitches.Contains(swAfterReboot))
-        CompleteAfterReboot();
-    else if (FInstallForm) {
-        if (IsForm(FInstallForm)) {
-            auto* Form = static_cast<fw_Forms::TCustomForm*>(FInstallForm);
-            FPreviousOnActivate = Form->OnActivate;
-            FPreviousOnActivateSaved = true;
-            Form->OnActivate = [this](TObject* Sender) { FormActivate(Sender); };
-            if (FHideMainForm)
-                Form->SetBounds(-2 * Form->Width(), -2 * Form->Height(), Form->Width(), Form->Height());
-        }
-    }
-}
-
 void TCustomInstall::Notification(TComponent* AComponent, fw_Classes::TOperation Operation)
 {
     inherited::Notification(AComponent, Operation);
@@ -241,100 +144,11 @@ void TCustomInstall::Notification(TComponent* AComponent, fw_Classes::TOperation
         FInstallForm = nullptr;
 }
 
-void TCustomInstall::ParseCommandLine()
-{
-    FSwitches = TSwitches();
-    FParameterContents = TParameterContentArray();
-    for (const std::string& Arg : CommandLineArguments()) {
-        if (Arg.size() < 2 || (Arg[0] != '-' && Arg[0] != '*'))
-            throw exceptions_Wendrel::IException(
-                "Invalid parameter <%s>. Valid command line parameters are: -b (Build), -d (Debug), -f (Transfer to "
-                "floppies), -e (Called by self-extractor), -r (After reboot)",
-                {Arg});
-        int Kind = SwitchOfLetter(Arg[1]);
-        if (Kind < 0) {
-            if (Arg[0] == '-')
-                throw exceptions_Wendrel::IException(
-                    "Invalid parameter <%s>. Valid command line parameters are: -b (Build), -d (Debug), -f (Transfer "
-                    "to floppies), -e (Called by self-extractor), -r (After reboot)",
-                    {Arg});
-            continue; // "*TODISK" and its kind belong to the self-extracting program
-        }
-        FSwitches.Include(TSwitch(Kind));
-        FParameterContents[size_t(Kind)] = Arg.substr(2);
-    }
-}
-
-void TCustomInstall::FormActivate(TObject* Sender)
-{
-    if (FActivated)
-        return;
-    if (FPreviousOnActivateSaved && FPreviousOnActivate)
-        FPreviousOnActivate(Owner());
-    FActivated = true;
-    if (FInstallForm && FAutoMaximizeWindow && IsForm(FInstallForm))
-        static_cast<fw_Forms::TCustomForm*>(FInstallForm)->SetWindowState(fw_Forms::wsMaximized);
-    if (!FRunAutomatic)
-        return;
-    if (IsForm(FInstallForm) && Owner() && !Owner()->IsDestroying() && FPreviousOnActivateSaved) {
-        static_cast<fw_Forms::TCustomForm*>(FInstallForm)->OnActivate = FPreviousOnActivate;
-        FPreviousOnActivateSaved = false;
-    }
-    Process();
-}
-
-// Until the run sequence is in place, a run processes the tree (install files
-// do not extract yet) and ends the program.
-void TCustomInstall::Process()
-{
-    FRunning = true;
-    try {
-        inherited::Process();
-    } catch (...) {
-        FRunning = false;
-        throw;
-    }
-    FRunning = false;
-    if (fw_Forms::Application)
-        fw_Forms::Application->Terminate();
-}
-
-void TCustomInstall::CompleteAfterReboot() {}
-
 void TCustomInstall::SetNetLocation(TComponent* Value)
 {
     inherited::SetNetLocation(Value);
     if (!Value)
         FDistributeType = dtTraditional;
-}
-
-void TCustomInstall::Compress(uint8_t Options) {}
-
-void TCustomInstall::ReadInfoFromArchive() { inherited::ReadInfoFromArchive(); }
-
-bool TCustomInstall::NeedsDownload() { return inherited::NeedsDownload(); }
-
-// Install record, outcomes, build, reboot and unfinished lists come with the
-// run sequence, reboot handling and build mode.
-void TCustomInstall::RemoveInstallRecord() {}
-void TCustomInstall::NotifyBadInstall() {}
-void TCustomInstall::NotifyGoodInstall() {}
-std::string TCustomInstall::FindInstallRecord(bool Create) { return std::string(); }
-void TCustomInstall::ProcessRegisteredType(int Type, const std::string& Text) {}
-void TCustomInstall::RunFilesAfterInstall() {}
-void TCustomInstall::RegisterRunOnce() {}
-void TCustomInstall::Build() {}
-void TCustomInstall::Cleanup() {}
-void TCustomInstall::ArchiveSetupFiles() {}
-void TCustomInstall::ReadUnfinished(fw_Classes::TStrings* List) {}
-bool TCustomInstall::QueryUserAbort() { return false; }
-void TCustomInstall::ClearUnfinished() {}
-void TCustomInstall::AddUnfinished() {}
-
-void TCustomInstall::HandleException(TObject* Sender, const fw_SysUtils::Exception& E)
-{
-    if (fw_Forms::Application)
-        fw_Forms::Application->ShowException(E);
 }
 
 void TCustomInstall::SetAutoMaximizeWindow(bool Value)
@@ -357,6 +171,8 @@ void TCustomInstall::SetDialogThemeBitmap(fw_Graphics::TPicture* Value) { FDialo
 
 void TCustomInstall::SetDistributeType(TDistributeType Value)
 {
+    if (Value == FDistributeType)
+        return;
     if (!IsLoading()) {
         if (!IsDesigning())
             throw IEInstall("DistributeType can only be set at design-time");
@@ -391,10 +207,7 @@ void TCustomInstall::SetUseLoadingProgram(bool Value)
 static void DefineInstall(fw_Classes::TPropertyBuilder<TInstall>& P)
 {
     using I = TInstall;
-    cmp_TInstallContainer::DefineContainerProperties(P, TInstallTypeSet{cmp_TInstallContainer::itFull});
-    P.String("ArchiveFile", &I::ArchiveFile, &I::SetArchiveFile);
-    P.Reference<cmp_TPathSpecifier::TCustomPathSpecifier>("ArchiveFileType", &I::ArchiveFileType,
-                                                          &I::SetArchiveFileType);
+    cmp_TInstallContainer::DefineContainerProperties(P, TInstallTypeSet{cmp_TInstallContainer::itFull}, false);
     P.Boolean("AutoMaximizeWindow", &I::AutoMaximizeWindow, &I::SetAutoMaximizeWindow, true);
     P.Object<TBuildInfo>("BuildInfo", &I::BuildInfo);
     P.Object<fw_Graphics::TPicture>("DialogThemeBitmap", &I::DialogThemeBitmap);
@@ -412,11 +225,6 @@ FW_DEFINE_CLASS(TInstall, TCustomInstall, fw_Classes::CreateComponent<TInstall>,
 
 TInstall::TInstall(TComponent* AOwner) : TCustomInstall(AOwner) {}
 
-namespace {
-const bool Registered = [] {
-    fw_Classes::RegisterClass(&TInstall::StaticClass());
-    return true;
-}();
-} // namespace
+void RegisterInstallClasses() { fw_Classes::RegisterClass(&TInstall::StaticClass()); }
 
 } // namespace cmp_TInstall

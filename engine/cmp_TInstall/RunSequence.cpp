@@ -1,0 +1,197 @@
+#include "Internal.h"
+
+namespace cmp_TInstall {
+
+void TCustomInstall::FormActivate(TObject* Sender)
+{
+    if (FActivated)
+        return;
+    if (FPreviousOnActivateSaved && FPreviousOnActivate)
+        FPreviousOnActivate(Owner());
+    FActivated = true;
+    if (FInstallForm && FAutoMaximizeWindow && IsForm(FInstallForm))
+        static_cast<fw_Forms::TCustomForm*>(FInstallForm)->SetWindowState(fw_Forms::wsMaximized);
+    if (!FRunAutomatic)
+        return;
+    if (IsForm(FInstallForm) && Owner() && !Owner()->IsDestroying() && FPreviousOnActivateSaved) {
+        static_cast<fw_Forms::TCustomForm*>(FInstallForm)->OnActivate = FPreviousOnActivate;
+        FPreviousOnActivateSaved = false;
+    }
+    Process();
+}
+
+void TCustomInstall::Process()
+{
+    FAborted = false;
+    cmp_TInstallContainer::RaiseRegistrationErrors = false;
+    cmp_TInstallContainer::FailedRegistrations().Clear();
+    FUnfinishedCount = 0;
+    FRunning = true;
+    // A setup built with a loading program must be started by it.
+    if (FUseLoadingProgram && !FSwitches.Contains(swSourcePath))
+        throw IEInstall("The path of the loading program was not passed correctly. If you are running your install "
+                        "project in the IDE, then you need to add two command line parameters. In Run | Parameters | "
+                        "\"Run Parameters\", type in: -d \"-sBUILDPATH\" where BUILDPATH is the path into which you "
+                        "built the distributables. Example: -d \"-sC:\\My Build\".");
+    // NOT BUILT: the run from the install record to the outcome (archive
+    // information, wizard codes, the tree, the passes, reboot, good end).
+    throw IEInstall("Running the installation is not available in this build");
+}
+
+// A failure inside a run ends it; one outside is only shown.
+void TCustomInstall::HandleException(TObject* Sender, const fw_SysUtils::Exception& E)
+{
+    if (!FRunning) {
+        if (fw_Forms::Application)
+            fw_Forms::Application->ShowException(E);
+        return;
+    }
+    FRunning = false;
+    FAborted = true;
+    NotifyBadInstall();
+    if (!dynamic_cast<const exceptions_Wendrel::EAIUserAbort*>(&E)) {
+        if (fw_Forms::Application)
+            fw_Forms::Application->ShowException(E);
+        Shutdown();
+        return;
+    }
+    Cleanup();
+    RemoveInstallRecord();
+    if (FRunAutomatic)
+        Shutdown();
+}
+
+void TCustomInstall::Shutdown()
+{
+    bool QuitOut = true;
+    if (OnBeforeShutdown)
+        OnBeforeShutdown(this, QuitOut);
+    if (QuitOut && fw_Forms::Application)
+        fw_Forms::Application->Terminate();
+}
+
+bool TCustomInstall::QueryUserAbort()
+{
+    bool QuitOut = true;
+    if (OnUserAbort)
+        OnUserAbort(this, QuitOut);
+    return QuitOut;
+}
+
+void TCustomInstall::NotifyGoodInstall()
+{
+    if (OnBeforeNotifyGoodInstall)
+        OnBeforeNotifyGoodInstall(this);
+    SendInformation(this, cmp_TInstallContainer::icGoodInstall, nullptr);
+    SendInformation(this, cmp_TInstallContainer::icAfterGoodInstallPages, nullptr);
+    if (OnAfterNotifyGoodInstall)
+        OnAfterNotifyGoodInstall(this);
+}
+
+void TCustomInstall::NotifyBadInstall()
+{
+    if (OnBeforeNotifyBadInstall)
+        OnBeforeNotifyBadInstall(this);
+    SendInformation(this, cmp_TInstallContainer::icBadInstall, nullptr);
+    SendInformation(this, cmp_TInstallContainer::icAfterBadInstallPages, nullptr);
+    if (OnAfterNotifyBadInstall)
+        OnAfterNotifyBadInstall(this);
+}
+
+void TCustomInstall::ReadInfoFromArchive()
+{
+    // NOT BUILT: the root's reading of the archive information (events,
+    // cursor, status, the remote file list).
+    throw IEInstall("Reading the archive information is not available in this build");
+}
+
+bool TCustomInstall::NeedsDownload() const { return inherited::NeedsDownload(); }
+
+void TCustomInstall::Compress(uint8_t Options)
+{
+    // NOT BUILT: compressing the root's own files into the main archive.
+    throw IEInstall("Compressing the files is not available in this build");
+}
+
+// Without a record there is nothing to remove.
+void TCustomInstall::RemoveInstallRecord()
+{
+    if (cmp_TInstallContainer::InstallKey.empty())
+        return;
+    // NOT BUILT: deleting the install record and the local archives it lists.
+    throw IEInstall("Removing the install record is not available in this build");
+}
+
+// Nothing of this build writes an install record, so a lookup finds none.
+std::string TCustomInstall::FindInstallRecord(bool Create)
+{
+    if (!Create)
+        return std::string();
+    // NOT BUILT: finding or making the install record of this setup program.
+    throw IEInstall("Keeping the install record is not available in this build");
+}
+
+void TCustomInstall::ProcessRegisteredType(int Type, const std::string& Text)
+{
+    // NOT BUILT: one pass of the run over the components of one registered type.
+    throw IEInstall("Processing the components of one type is not available in this build");
+}
+
+void TCustomInstall::RunFilesAfterInstall()
+{
+    // NOT BUILT: starting the files marked RunAfterInstall.
+    throw IEInstall("Running the files after the installation is not available in this build");
+}
+
+// The clean-up acts only for a loading program's copy that asked for it.
+void TCustomInstall::Cleanup()
+{
+    if (!FUseLoadingProgram || FSwitches.Contains(swDebug) || !FSwitches.Contains(swCleanup) || IsDesigning())
+        return;
+    // NOT BUILT: deleting the presetup files and writing the clean-up batch.
+    throw IEInstall("Cleaning up the setup copy is not available in this build");
+}
+
+void TCustomInstall::CompleteAfterReboot()
+{
+    // NOT BUILT: resuming the installation after a reboot.
+    throw IEInstall("Completing the installation after a reboot is not available in this build");
+}
+
+void TCustomInstall::RegisterRunOnce()
+{
+    // NOT BUILT: the RunOnce entry that resumes the installation after a reboot.
+    throw IEInstall("Resuming after a reboot is not available in this build");
+}
+
+void TCustomInstall::ReadUnfinished(fw_Classes::TStrings* List)
+{
+    // NOT BUILT: reading the unfinished list of the install record.
+    throw IEInstall("Reading the unfinished list is not available in this build");
+}
+
+void TCustomInstall::ClearUnfinished()
+{
+    // NOT BUILT: clearing the unfinished list of the install record.
+    throw IEInstall("Clearing the unfinished list is not available in this build");
+}
+
+void TCustomInstall::AddUnfinished()
+{
+    // NOT BUILT: adding to the unfinished list of the install record.
+    throw IEInstall("Adding to the unfinished list is not available in this build");
+}
+
+void TCustomInstall::Build()
+{
+    // NOT BUILT: build mode (compressing, signing, the loading program).
+    throw IEInstall("Building the distribution is not available in this build");
+}
+
+void TCustomInstall::ArchiveSetupFiles()
+{
+    // NOT BUILT: transferring the distribution to floppies.
+    throw IEInstall("Transferring the distribution to floppies is not available in this build");
+}
+
+} // namespace cmp_TInstall

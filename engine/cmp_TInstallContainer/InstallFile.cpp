@@ -1,0 +1,229 @@
+#include "Internal.h"
+
+#include "framework/fw_Handles.h"
+#include "routines/routines_Strings.h"
+
+namespace cmp_TInstallContainer {
+
+bool RaiseRegistrationErrors = true;
+
+TCustomInstallFileList& FailedRegistrations()
+{
+    static TCustomInstallFileList List;
+    return List;
+}
+
+// ---- TCustomInstallFile -----------------------------------------------------------
+
+FW_DEFINE_CLASS(TCustomInstallFile, TFileRelated, nullptr, nullptr)
+
+TCustomInstallFile::TCustomInstallFile(TComponent* AOwner) : TFileRelated(AOwner)
+{
+    FAutoProcess = true;
+    FInclude = true;
+    SetNet(false);
+    AllInstallFiles().Add(this);
+    const int ID = TakeFreeUniqueID();
+    if (ID >= 0) {
+        FUniqueID = ID;
+        FOwnsUniqueIDFlag = true;
+    }
+    AttachToDesignRoot();
+}
+
+TCustomInstallFile::~TCustomInstallFile()
+{
+    AllInstallFiles().Remove(this);
+    FailedRegistrations().Remove(this);
+    if (FOwnsUniqueIDFlag)
+        SetUniqueIDFlag(FUniqueID, false);
+}
+
+void TCustomInstallFile::Loaded()
+{
+    inherited::Loaded();
+    if (ValidUniqueID(FUniqueID)) {
+        SetUniqueIDFlag(FUniqueID, true);
+        FOwnsUniqueIDFlag = true;
+    }
+}
+
+void TCustomInstallFile::SetContainer(TInstallContainer* Value)
+{
+    if (IsLoading() || Value == FContainer) {
+        inherited::SetContainer(Value);
+        return;
+    }
+    if (Value) {
+        if (!Value->Is<TFileContainer>())
+            throw IECustomInstallFile("The following TInstallFile component %s requires the Container property to be "
+                                      "a component descended from the TFileContainer component",
+                                      {Name()});
+        if (static_cast<TFileContainer*>(Value)->FindFileBySource(SourcePath()))
+            throw IEfcDuplicateFile("There is already a file with the name :%s", {SourcePath()});
+    }
+    // A moved file keeps its own subfolder; a DLL kind keeps its fixed place.
+    // Both are settled before the move, so that a refusal changes nothing.
+    TCustomPathSpecifier* KindDir = nullptr;
+    std::string KindDestDir = FDestDir;
+    switch (FFileType) {
+    case iftApplicationSpecificDLL:
+        KindDir = SharedSpecifier<cmp_TPathSpecifier::TpsMainInstall>();
+        KindDestDir = "\\System";
+        break;
+    case iftVendorSharedDLL:
+        KindDir = SharedSpecifier<cmp_TPathSpecifier::TpsCommonFiles>();
+        KindDestDir = "\\System";
+        break;
+    case iftSystemWideDLL:
+        KindDir = SharedSpecifier<cmp_TPathSpecifier::TpsSystem>();
+        KindDestDir.clear();
+        break;
+    default:
+        break;
+    }
+    if (KindDir)
+        KindDir->Validate(this);
+    inherited::SetContainer(Value);
+    if (KindDir)
+        TInstallContainer::SetDestDirType(KindDir);
+    FDestDir = KindDestDir;
+}
+
+void TCustomInstallFile::EngineAborted(TObject* Sender) { throw exceptions_Wendrel::EAIUserAbort(); }
+
+// While a project is read the setters only store. What a value set later
+// changes in the others (destination name, help and ActiveX marks, overwrite
+// mode by kind) is not applied yet; the kind's destination is, on SetContainer.
+void TCustomInstallFile::SetActiveX(bool Value) { FActiveX = Value; }
+void TCustomInstallFile::SetDestName(const std::string& Value) { FDestName = Value; }
+void TCustomInstallFile::SetFileName(const std::string& Value) { FFileName = Value; }
+void TCustomInstallFile::SetFileType(TInstallFileType Value) { FFileType = Value; }
+void TCustomInstallFile::SetIncludeFromDir(const std::string& Value) { FIncludeFromDir = Value; }
+
+void TCustomInstallFile::SetState(TInstallFileState Value)
+{
+    // The state is a command: the operation runs, then the file is idle again.
+    fw_Handles::TScopeExit Idle([this] { FState = ifsNone; });
+    FState = Value;
+    switch (Value) {
+    case ifsCompress:
+        CompressFile();
+        break;
+    case ifsInstall:
+        Process();
+        break;
+    case ifsCopying:
+        CopyToDestination();
+        break;
+    default:
+        break;
+    }
+}
+
+void TCustomInstallFile::InstallObjects()
+{
+    // NOT BUILT: the install of the file (overwrite decision, extraction,
+    // replacing at reboot, shared count, registrations, events).
+    throw IECustomInstallFile("Installing a file is not available in this build");
+}
+
+void TCustomInstallFile::CompleteAfterReboot()
+{
+    // NOT BUILT: registering the file's ActiveX server after the reboot.
+    throw IECustomInstallFile("Completing a file after the reboot is not available in this build");
+}
+
+void TCustomInstallFile::WriteUninstallInfo(const std::string& Key)
+{
+    // NOT BUILT: recording the installed file for the uninstaller.
+    throw IECustomInstallFile("Recording a file for the uninstaller is not available in this build");
+}
+
+void TCustomInstallFile::RegisterLibrary()
+{
+    // NOT BUILT: self-registration of a server library (DllRegisterServer).
+    throw IECustomInstallFile("Registering a library is not available in this build");
+}
+
+void TCustomInstallFile::RegisterExecutable()
+{
+    // NOT BUILT: self-registration of a server program (/REGSERVER).
+    throw IECustomInstallFile("Registering a program is not available in this build");
+}
+
+void TCustomInstallFile::PrepareTarget()
+{
+    // NOT BUILT: checking and preparing the target before the file is replaced.
+    throw IECustomInstallFile("Preparing the target file is not available in this build");
+}
+
+void TCustomInstallFile::CompressFile()
+{
+    // NOT BUILT: compressing the file into its archive.
+    throw IECustomInstallFile("Compressing a file is not available in this build");
+}
+
+void TCustomInstallFile::CopyToDestination()
+{
+    // NOT BUILT: copying the file uncompressed to the build folder.
+    throw IECustomInstallFile("Copying a file is not available in this build");
+}
+
+void TCustomInstallFile::ReadInfoFromArchive()
+{
+    // NOT BUILT: reading size, date and version from the archive record.
+    throw IECustomInstallFile("Reading the archive information is not available in this build");
+}
+
+void TCustomInstallFile::ReadInfoFromFiles()
+{
+    // NOT BUILT: reading size, date and version of the source file.
+    throw IECustomInstallFile("Reading the file information is not available in this build");
+}
+
+bool TCustomInstallFile::HasOLESelfRegister()
+{
+    // NOT BUILT: the OLESelfRegister entry of the file's version resource.
+    throw IECustomInstallFile("Reading the self-registration mark is not available in this build");
+}
+
+bool TCustomInstallFile::UpdateSharedDLLCount()
+{
+    // NOT BUILT: the shared-DLL reference count in the registry.
+    throw IECustomInstallFile("Counting shared libraries is not available in this build");
+}
+
+std::string TCustomInstallFile::SourcePath() const
+{
+    return routines_Strings::IncludeTrailingBackslash(FIncludeFromDir) + FFileName;
+}
+
+std::string TCustomInstallFile::TargetPath() const
+{
+    return routines_Strings::IncludeTrailingBackslash(GetFullDestDir()) + FDestName;
+}
+
+static void DefineInstallFile(fw_Classes::TPropertyBuilder<TInstallFile>& P)
+{
+    using F = TInstallFile;
+    DefineFileRelatedProperties(P);
+    P.Boolean("Net", &F::Net, &F::SetNet, false);
+    P.Boolean("Uninstall", &F::Uninstall, &F::SetUninstall, true);
+    P.Boolean("ActiveX", &F::ActiveX, &F::SetActiveX, false);
+    P.String("DestName", &F::DestName, &F::SetDestName);
+    P.String("FileName", &F::FileName, &F::SetFileName);
+    P.Enum<TInstallFileType>("FileType", TInstallFileTypeInfo, &F::FileType, &F::SetFileType, iftNormal);
+    P.String("IncludeFromDir", &F::IncludeFromDir, &F::SetIncludeFromDir);
+    P.Enum<TOverwriteType>("OverwriteMode", TOverwriteTypeInfo, &F::OverwriteMode, &F::SetOverwriteMode, owAlways);
+    P.Boolean("RegisterAsHelp", &F::RegisterAsHelp, &F::SetRegisterAsHelp, false);
+    P.Boolean("RunAfterInstall", &F::RunAfterInstall, &F::SetRunAfterInstall, false);
+    P.Integer("UniqueID", &F::UniqueID, &F::SetUniqueID); // always written
+    P.Boolean("UpdateDLLCounter", &F::UpdateDLLCounter, &F::SetUpdateDLLCounter, false);
+}
+
+FW_DEFINE_CLASS(TInstallFile, TCustomInstallFile, fw_Classes::CreateComponent<TInstallFile>, DefineInstallFile)
+
+TInstallFile::TInstallFile(TComponent* AOwner) : TCustomInstallFile(AOwner) {}
+
+} // namespace cmp_TInstallContainer

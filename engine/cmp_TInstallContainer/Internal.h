@@ -1,0 +1,21 @@
+// What the files of the install tree share and nothing outside uses.
+#pragma once
+
+#include "engine/cmp_TInstallContainer.h"
+#include "engine/cmp_TPathSpecifier.h"
+
+namespace cmp_TInstallContainer {
+
+template <class T>
+T* SharedSpecifier()
+{
+    return cmp_TPathSpecifier::StandardPathSpecifiers().Find<T>();
+}
+
+// The UniqueID flags of the live install files.
+bool ValidUniqueID(int ID);
+void SetUniqueIDFlag(int ID, bool Taken);
+// The lowest free number, now taken; -1 when every number is taken.
+int TakeFreeUniqueID();
+
+} // namespace cmp_TInstallContainer

@@ -1,0 +1,117 @@
+#include "EngineTestSupport.h"
+
+#include <string>
+#include <vector>
+
+namespace engine_tests {
+
+TEST(InstallRoot, UnbuiltStepsSaySo)
+{
+    TOwnedForm Form;
+    auto* Root = Make<TInstall>(Form, "Install1");
+    const std::string Unbuilt = " is not available in this build";
+    using exceptions_Wendrel::IEInstall;
+    EXPECT_TRUE(Raises<IEInstall>([&] { Root->Build(); }, "Building the distribution" + Unbuilt));
+    EXPECT_TRUE(
+        Raises<IEInstall>([&] { Root->ArchiveSetupFiles(); }, "Transferring the distribution to floppies" + Unbuilt));
+    EXPECT_TRUE(Raises<IEInstall>([&] { Root->CompleteAfterReboot(); },
+                                  "Completing the installation after a reboot" + Unbuilt));
+    EXPECT_TRUE(Raises<IEInstall>([&] { Root->Compress(0); }, "Compressing the files" + Unbuilt));
+    EXPECT_TRUE(Raises<IEInstall>([&] { Root->ReadInfoFromArchive(); }, "Reading the archive information" + Unbuilt));
+    EXPECT_TRUE(Raises<IEInstall>([&] { Root->FindInstallRecord(true); }, "Keeping the install record" + Unbuilt));
+    EXPECT_EQ(Root->FindInstallRecord(false), ""); // nothing of this build writes one
+    EXPECT_TRUE(Raises<IEInstall>([&] { Root->ProcessRegisteredType(8500, "Installing registry keys..."); },
+                                  "Processing the components of one type" + Unbuilt));
+    EXPECT_TRUE(
+        Raises<IEInstall>([&] { Root->RunFilesAfterInstall(); }, "Running the files after the installation" + Unbuilt));
+    EXPECT_TRUE(Raises<IEInstall>([&] { Root->RegisterRunOnce(); }, "Resuming after a reboot" + Unbuilt));
+    fw_Classes::TStringList Unfinished;
+    EXPECT_TRUE(Raises<IEInstall>([&] { Root->ReadUnfinished(&Unfinished); }, "Reading the unfinished list" + Unbuilt));
+    EXPECT_TRUE(Raises<IEInstall>([&] { Root->ClearUnfinished(); }, "Clearing the unfinished list" + Unbuilt));
+    EXPECT_TRUE(Raises<IEInstall>([&] { Root->AddUnfinished(); }, "Adding to the unfinished list" + Unbuilt));
+    // Without a record or a clean-up request these have nothing to do.
+    Root->RemoveInstallRecord();
+    Root->Cleanup();
+    {
+        THookGuard<std::string> Key(cmp_TInstallContainer::InstallKey, "\\SOFTWARE\\Wendrel\\Install\\Install0");
+        EXPECT_TRUE(Raises<IEInstall>([&] { Root->RemoveInstallRecord(); }, "Removing the install record" + Unbuilt));
+    }
+    TArguments CleanupAsked({"-c"});
+    Root->ParseCommandLine();
+    EXPECT_TRUE(Raises<IEInstall>([&] { Root->Cleanup(); }, "Cleaning up the setup copy" + Unbuilt));
+}
+
+TEST(InstallRoot, AFailedRunIsShownAndEndsTheProgram)
+{
+    std::vector<std::string> Shown;
+    THookGuard<fw_Forms::TMessageBoxHook> Boxes(fw_Forms::Application->MessageBoxHook,
+                                                [&](const std::string& Text, const std::string&, UINT) {
+                                                    Shown.push_back(Text);
+                                                    return IDOK;
+                                                });
+    THookGuard<fw_Forms::TExceptionEvent> Hook(fw_Forms::Application->OnException);
+    TArguments Given({});
+    TOwnedForm Form;
+    auto* Root = Make<TInstall>(Form, "Install1");
+    std::vector<int> Codes;
+    struct TListener : TInstallObject {
+        using TInstallObject::TInstallObject;
+        int RegisteredType() const override { return 8500; }
+        void HandleInformation(TObject*, int Code, TObject*) override { Seen->push_back(Code); }
+        std::vector<int>* Seen = nullptr;
+    };
+    auto* Listener = new TListener(Form.get());
+    Listener->Seen = &Codes;
+    Listener->SetContainer(Root);
+    int Shutdowns = 0;
+    Root->OnBeforeShutdown = [&](cmp_TInstall::TCustomInstall*, bool& QuitOut) {
+        ++Shutdowns;
+        QuitOut = false; // the test's own message queue stays as it is
+    };
+
+    // Outside a run an error is only shown.
+    fw_Forms::Application->OnException(nullptr, fw_SysUtils::Exception("Outside"));
+    EXPECT_EQ(Shown, std::vector<std::string>{"Outside."});
+    EXPECT_TRUE(Codes.empty());
+    EXPECT_EQ(Shutdowns, 0);
+
+    // Started without the loading program, the run fails at once.
+    Shown.clear();
+    const std::string Loader =
+        "The path of the loading program was not passed correctly. If you are running your install project in the "
+        "IDE, then you need to add two command line parameters. In Run | Parameters | \"Run Parameters\", type in: -d "
+        "\"-sBUILDPATH\" where BUILDPATH is the path into which you built the distributables. Example: -d "
+        "\"-sC:\\My Build\".";
+    try {
+        Root->Process();
+        ADD_FAILURE() << "the run did not fail";
+    } catch (const fw_SysUtils::Exception& E) {
+        EXPECT_EQ(E.Message(), Loader);
+        EXPECT_TRUE(Root->Running());
+        fw_Forms::Application->OnException(nullptr, E);
+    }
+    EXPECT_FALSE(Root->Running());
+    EXPECT_TRUE(Root->Aborted());
+    EXPECT_EQ(Codes, (std::vector<int>{icBadInstall, icAfterBadInstallPages}));
+    EXPECT_EQ(Shown, std::vector<std::string>{Loader});
+    EXPECT_EQ(Shutdowns, 1);
+
+    // A user abort shows nothing.
+    Codes.clear();
+    Shown.clear();
+    {
+        TArguments Loaded({"-sC:\\Dist"});
+        Root->ParseCommandLine();
+    }
+    EXPECT_TRUE(Raises<exceptions_Wendrel::IEInstall>([&] { Root->Process(); },
+                                                      "Running the installation is not available in this build"));
+    fw_Forms::Application->OnException(nullptr, exceptions_Wendrel::EAIUserAbort());
+    EXPECT_EQ(Codes, (std::vector<int>{icBadInstall, icAfterBadInstallPages}));
+    EXPECT_TRUE(Shown.empty());
+    EXPECT_EQ(Shutdowns, 2);
+    EXPECT_TRUE(Root->QueryUserAbort());
+    Root->OnUserAbort = [](cmp_TInstall::TCustomInstall*, bool& QuitOut) { QuitOut = false; };
+    EXPECT_FALSE(Root->QueryUserAbort());
+}
+
+} // namespace engine_tests
