@@ -34,6 +34,11 @@ inline constexpr const char* InvalidParameterText =
     "Invalid parameter <%s>. Valid command line parameters are: -b (Build), -d (Debug), -f (Transfer to floppies), "
     "-e (Called by self-extractor), -r (After reboot)";
 
+// The setup program's exit codes: a run that failed, and one the user
+// aborted (a good end leaves 0).
+inline constexpr int ExitFailure = 1;
+inline constexpr int ExitUserAbort = 2;
+
 // Makes the install root's class known to the project reader.
 void RegisterInstallClasses();
 

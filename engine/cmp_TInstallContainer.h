@@ -144,8 +144,9 @@ extern bool RaiseRegistrationErrors;
 // The installation's registry key, set by the install root when it loads.
 extern std::string InstallKey;
 
-// The UniqueID table: flag n is set while a live install file has number n.
-inline constexpr int UniqueIDCount = 2000;
+// The UniqueID table: flag n is set while a live install file has number n;
+// the numbers are those an archive can index.
+using cmp_TWdrlCompress::UniqueIDCount;
 bool UniqueIDTaken(int ID);
 
 // Registered types of the tree's own nodes. A container keeps its helpers

@@ -105,23 +105,13 @@ std::string TCustomPathSpecifier::GetDisplayNameFor(const TComponent* Component)
 
 std::string TCustomPathSpecifier::ExpandPathText(std::string_view Template, std::string_view Path)
 {
-    std::string Result;
-    bool Percent = false;
-    for (char C : Template) {
-        if (!Percent) {
-            if (C == '%')
-                Percent = true;
-            else
-                Result += C;
-        } else {
-            Percent = false;
-            if (C == 'p' || C == 'P')
-                Result += Path;
-            else
-                Result += C; // also "%%" → "%"
-        }
-    }
-    return Result;
+    // Only %p has a meaning here; any other "%x" gives the letter itself.
+    return routines_ExpandPaths::ExpandDirectives(Template, [Path](char C, std::string& Result) {
+        if (C == 'p' || C == 'P')
+            Result += Path;
+        else
+            Result += C;
+    });
 }
 
 // ---- TPathSpecifier ----------------------------------------------------------------

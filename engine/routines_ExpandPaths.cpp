@@ -70,22 +70,9 @@ std::string CommonFilesDir()
 
 std::string ExpandPath(std::string_view Template, cmp_TInstallContainer::TInstallContainer* Component)
 {
-    std::string Result;
-    bool Percent = false;
-    for (char C : Template) {
-        if (!Percent) {
-            if (C == '%')
-                Percent = true;
-            else
-                Result += C;
-            continue;
-        }
-        Percent = false;
+    return ExpandDirectives(Template, [Component](char C, std::string& Result) {
         std::string Folder;
         switch (C) {
-        case '%':
-            Result += '%';
-            continue;
         case 'a':
         case 'A':
             if (!Component)
@@ -141,11 +128,10 @@ std::string ExpandPath(std::string_view Template, cmp_TInstallContainer::TInstal
             Folder = routines_API::WindowsDirectory();
             break;
         default:
-            continue; // an unknown meta variable vanishes with its "%"
+            return; // an unknown meta variable vanishes with its "%"
         }
         Result += ExcludeTrailingBackslash(Folder);
-    }
-    return Result;
+    });
 }
 
 } // namespace routines_ExpandPaths

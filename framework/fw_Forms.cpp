@@ -832,7 +832,7 @@ void TApplication::Run()
         HandleMessage();
 }
 
-void TApplication::Terminate() { PostQuitMessage(0); }
+void TApplication::Terminate() { PostQuitMessage(ExitCode); }
 
 bool TApplication::ProcessMessage(MSG& Msg)
 {

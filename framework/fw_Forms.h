@@ -319,6 +319,8 @@ public:
     // Shows the main form (when ShowMainForm) and handles messages until
     // Terminate; then frees the forms.
     void Run();
+    // Ends the message loop after the current message; the program's exit
+    // code is ExitCode as it stands (a failure sets it before).
     void Terminate();
     bool Terminated() const { return FTerminated; }
     // Handles every message waiting, then returns.

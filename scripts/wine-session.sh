@@ -46,3 +46,12 @@ wendrel_session_stop() {
   [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
   [ -n "${WENDREL_XVFB_PID:-}" ] && kill "$WENDREL_XVFB_PID" >/dev/null 2>&1 || true
 }
+
+# Presses Return in every window whose title is $1 (a program's message
+# boxes carry its name), as a user answering them would.
+wendrel_answer_boxes_once() {
+  local w
+  for w in $(xdotool search --name "^$1\$" 2>/dev/null); do
+    xdotool windowfocus "$w" key --window "$w" Return >/dev/null 2>&1
+  done
+}

@@ -48,8 +48,12 @@ void TCustomInstall::HandleException(TObject* Sender, const fw_SysUtils::Excepti
     }
     FRunning = false;
     FAborted = true;
+    const bool UserAbort = dynamic_cast<const exceptions_Wendrel::EAIUserAbort*>(&E) != nullptr;
+    // The program's exit code tells a failed or aborted run from a good one.
+    if (fw_Forms::Application)
+        fw_Forms::Application->ExitCode = UserAbort ? ExitUserAbort : ExitFailure;
     NotifyBadInstall();
-    if (!dynamic_cast<const exceptions_Wendrel::EAIUserAbort*>(&E)) {
+    if (!UserAbort) {
         if (fw_Forms::Application)
             fw_Forms::Application->ShowException(E);
         Shutdown();

@@ -50,6 +50,7 @@ TEST(InstallRoot, AFailedRunIsShownAndEndsTheProgram)
                                                     return IDOK;
                                                 });
     THookGuard<fw_Forms::TExceptionEvent> Hook(fw_Forms::Application->OnException);
+    THookGuard<int> ExitCode(fw_Forms::Application->ExitCode, 0);
     TArguments Given({});
     TOwnedForm Form;
     auto* Root = Make<TInstall>(Form, "Install1");
@@ -95,6 +96,7 @@ TEST(InstallRoot, AFailedRunIsShownAndEndsTheProgram)
     EXPECT_EQ(Codes, (std::vector<int>{icBadInstall, icAfterBadInstallPages}));
     EXPECT_EQ(Shown, std::vector<std::string>{Loader});
     EXPECT_EQ(Shutdowns, 1);
+    EXPECT_EQ(fw_Forms::Application->ExitCode, cmp_TInstall::ExitFailure); // the program ends with code 1
 
     // A user abort shows nothing.
     Codes.clear();
@@ -109,6 +111,7 @@ TEST(InstallRoot, AFailedRunIsShownAndEndsTheProgram)
     EXPECT_EQ(Codes, (std::vector<int>{icBadInstall, icAfterBadInstallPages}));
     EXPECT_TRUE(Shown.empty());
     EXPECT_EQ(Shutdowns, 2);
+    EXPECT_EQ(fw_Forms::Application->ExitCode, cmp_TInstall::ExitUserAbort);
     EXPECT_TRUE(Root->QueryUserAbort());
     Root->OnUserAbort = [](cmp_TInstall::TCustomInstall*, bool& QuitOut) { QuitOut = false; };
     EXPECT_FALSE(Root->QueryUserAbort());

@@ -8,12 +8,11 @@ EXE=$1
 export WINEPREFIX=${WENDREL_WINEPREFIX:?} WINEDEBUG=-all
 failures=0
 
+source "$(dirname "$0")/../../scripts/wine-session.sh"
 answer_boxes() { # until the program ends, press Return in its message boxes
   local pid=$1
   while kill -0 "$pid" 2>/dev/null; do
-    for w in $(xdotool search --name '^Teskor_Install$' 2>/dev/null); do
-      xdotool windowfocus "$w" key --window "$w" Return >/dev/null 2>&1
-    done
+    wendrel_answer_boxes_once Teskor_Install
     sleep 0.2
   done
 }
@@ -43,11 +42,10 @@ check() { # expected-code expected-message args...
 
 invalid='Valid command line parameters are: -b (Build), -d (Debug), -f (Transfer to floppies), -e (Called by self-extractor), -r (After reboot)'
 loader='The path of the loading program was not passed correctly. If you are running your install project in the IDE, then you need to add two command line parameters. In Run | Parameters | "Run Parameters", type in: -d "-sBUILDPATH" where BUILDPATH is the path into which you built the distributables. Example: -d "-sC:\My Build".'
-# A failed run shows its message and ends the program; the application's
-# termination gives exit code 0.
-check 0 "$loader"
-check 0 "$loader" '*TODISK'
-check 0 'Running the installation is not available in this build.' -d '-sC:\Dist'
+# A failed run shows its message and ends the program with code 1.
+check 1 "$loader"
+check 1 "$loader" '*TODISK'
+check 1 'Running the installation is not available in this build.' -d '-sC:\Dist'
 # The modes chosen while the project loads end the program with code 1.
 check 1 'Building the distribution is not available in this build.' -b
 check 1 'Transferring the distribution to floppies is not available in this build.' -f
