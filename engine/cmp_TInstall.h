@@ -115,7 +115,13 @@ public:
     virtual void ReadUnfinished(fw_Classes::TStrings* List);
     virtual bool QueryUserAbort();
     virtual void ClearUnfinished();
-    virtual void AddUnfinished();
+    // Adds Subject (a component's Name for action 0, a file to delete for
+    // action 1) to the work left for after the restart.
+    virtual void AddUnfinished(const std::string& Subject, int Action);
+    // The program the user started: the self-extracting file, this program,
+    // or the loading program's copy named by the second argument.
+    std::string GetSetupPath() const;
+    int UnfinishedCount() const { return FUnfinishedCount; }
 
     // Fires OnBeforeShutdown; unless the handler clears QuitOut, ends the
     // application after the current message.
@@ -188,6 +194,16 @@ class TInstall : public TCustomInstall {
 public:
     explicit TInstall(TComponent* AOwner);
 };
+
+// Where the engine keeps one install record per setup program (under
+// HKEY_LOCAL_MACHINE), and the parts of a record.
+inline constexpr const char* InstallRecordsKey = "\\SOFTWARE\\Wendrel\\Install";
+inline constexpr const char* WendrelKey = "\\Software\\Wendrel";
+inline constexpr const char* UnfinishedKey = "Unfinished";
+inline constexpr const char* RunOnceName = "WendrelUnfinished";
+
+// The moment the current run started.
+extern fw_SysUtils::TDateTime RunStart;
 
 // The install root of the process, or nil.
 TCustomInstall* InstallRoot();

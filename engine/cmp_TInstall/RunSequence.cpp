@@ -26,6 +26,7 @@ void TCustomInstall::Process()
     cmp_TInstallContainer::RaiseRegistrationErrors = false;
     cmp_TInstallContainer::FailedRegistrations().Clear();
     FUnfinishedCount = 0;
+    RunStart = fw_SysUtils::Now();
     FRunning = true;
     // A setup built with a loading program must be started by it.
     if (FUseLoadingProgram && !FSwitches.Contains(swSourcePath))
@@ -117,24 +118,6 @@ void TCustomInstall::Compress(uint8_t Options)
     throw IEInstall("Compressing the files is not available in this build");
 }
 
-// Without a record there is nothing to remove.
-void TCustomInstall::RemoveInstallRecord()
-{
-    if (cmp_TInstallContainer::InstallKey.empty())
-        return;
-    // NOT BUILT: deleting the install record and the local archives it lists.
-    throw IEInstall("Removing the install record is not available in this build");
-}
-
-// Nothing of this build writes an install record, so a lookup finds none.
-std::string TCustomInstall::FindInstallRecord(bool Create)
-{
-    if (!Create)
-        return std::string();
-    // NOT BUILT: finding or making the install record of this setup program.
-    throw IEInstall("Keeping the install record is not available in this build");
-}
-
 void TCustomInstall::ProcessRegisteredType(int Type, const std::string& Text)
 {
     // NOT BUILT: one pass of the run over the components of one registered type.
@@ -160,30 +143,6 @@ void TCustomInstall::CompleteAfterReboot()
 {
     // NOT BUILT: resuming the installation after a reboot.
     throw IEInstall("Completing the installation after a reboot is not available in this build");
-}
-
-void TCustomInstall::RegisterRunOnce()
-{
-    // NOT BUILT: the RunOnce entry that resumes the installation after a reboot.
-    throw IEInstall("Resuming after a reboot is not available in this build");
-}
-
-void TCustomInstall::ReadUnfinished(fw_Classes::TStrings* List)
-{
-    // NOT BUILT: reading the unfinished list of the install record.
-    throw IEInstall("Reading the unfinished list is not available in this build");
-}
-
-void TCustomInstall::ClearUnfinished()
-{
-    // NOT BUILT: clearing the unfinished list of the install record.
-    throw IEInstall("Clearing the unfinished list is not available in this build");
-}
-
-void TCustomInstall::AddUnfinished()
-{
-    // NOT BUILT: adding to the unfinished list of the install record.
-    throw IEInstall("Adding to the unfinished list is not available in this build");
 }
 
 void TCustomInstall::Build()

@@ -18,24 +18,12 @@ TEST(InstallRoot, UnbuiltStepsSaySo)
                                   "Completing the installation after a reboot" + Unbuilt));
     EXPECT_TRUE(Raises<IEInstall>([&] { Root->Compress(0); }, "Compressing the files" + Unbuilt));
     EXPECT_TRUE(Raises<IEInstall>([&] { Root->ReadInfoFromArchive(); }, "Reading the archive information" + Unbuilt));
-    EXPECT_TRUE(Raises<IEInstall>([&] { Root->FindInstallRecord(true); }, "Keeping the install record" + Unbuilt));
-    EXPECT_EQ(Root->FindInstallRecord(false), ""); // nothing of this build writes one
     EXPECT_TRUE(Raises<IEInstall>([&] { Root->ProcessRegisteredType(8500, "Installing registry keys..."); },
                                   "Processing the components of one type" + Unbuilt));
     EXPECT_TRUE(
         Raises<IEInstall>([&] { Root->RunFilesAfterInstall(); }, "Running the files after the installation" + Unbuilt));
-    EXPECT_TRUE(Raises<IEInstall>([&] { Root->RegisterRunOnce(); }, "Resuming after a reboot" + Unbuilt));
-    fw_Classes::TStringList Unfinished;
-    EXPECT_TRUE(Raises<IEInstall>([&] { Root->ReadUnfinished(&Unfinished); }, "Reading the unfinished list" + Unbuilt));
-    EXPECT_TRUE(Raises<IEInstall>([&] { Root->ClearUnfinished(); }, "Clearing the unfinished list" + Unbuilt));
-    EXPECT_TRUE(Raises<IEInstall>([&] { Root->AddUnfinished(); }, "Adding to the unfinished list" + Unbuilt));
-    // Without a record or a clean-up request these have nothing to do.
-    Root->RemoveInstallRecord();
+    // Without a clean-up request this has nothing to do.
     Root->Cleanup();
-    {
-        THookGuard<std::string> Key(cmp_TInstallContainer::InstallKey, "\\SOFTWARE\\Wendrel\\Install\\Install0");
-        EXPECT_TRUE(Raises<IEInstall>([&] { Root->RemoveInstallRecord(); }, "Removing the install record" + Unbuilt));
-    }
     TArguments CleanupAsked({"-c"});
     Root->ParseCommandLine();
     EXPECT_TRUE(Raises<IEInstall>([&] { Root->Cleanup(); }, "Cleaning up the setup copy" + Unbuilt));

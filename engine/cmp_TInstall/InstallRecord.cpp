@@ -1,0 +1,226 @@
+// The install record: the engine's registry key for one setup program file,
+// found again by the file's size and last-write time, and the work it keeps
+// for after a restart.
+#include "Internal.h"
+
+#include "framework/fw_Streams.h"
+#include "routines/routines_Registry.h"
+#include "routines/routines_Strings.h"
+
+#include <cmath>
+
+namespace cmp_TInstall {
+
+using routines_Registry::TWdrlRegistry;
+
+fw_SysUtils::TDateTime RunStart = 0;
+
+namespace {
+
+// A record's date matches the program's within this many days (~9 ms): the
+// registry keeps the date as a floating-point day count.
+constexpr double SameDateTolerance = 0.0000001;
+
+const char* const NoRecordMessage = "The TInstall could not either write or read unfinished business from the registry";
+
+struct TProgramStamp {
+    std::string Path;
+    fw_SysUtils::TDateTime Date = 0;
+    int Size = 0;
+};
+
+// The running program's path, last-write time and size.
+TProgramStamp StampOfProgram()
+{
+    TProgramStamp Stamp;
+    Stamp.Path = fw_SysUtils::ModuleFileName();
+    fw_Streams::TFileStream Program(Stamp.Path, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone);
+    FILETIME Written{};
+    if (!GetFileTime(Program.Handle(), nullptr, nullptr, &Written))
+        fw_SysUtils::RaiseLastOSError();
+    Stamp.Date = fw_SysUtils::FileTimeToDateTime(Written);
+    Stamp.Size = int(GetFileSize(Program.Handle(), nullptr));
+    return Stamp;
+}
+
+// A registry class over HKEY_LOCAL_MACHINE that writes through at once.
+struct TMachineRegistry : TWdrlRegistry {
+    TMachineRegistry()
+    {
+        SetRootKey(HKEY_LOCAL_MACHINE);
+        SetLazyWrite(false);
+    }
+};
+
+std::vector<std::string> SubKeysOf(fw_Registry::TRegistry& Reg)
+{
+    fw_Classes::TStringList Names;
+    Reg.GetKeyNames(Names);
+    return Names.ToVector();
+}
+
+// Whether the record Key was made for the program Stamp describes; a record
+// whose values cannot be read is no match.
+bool RecordMatches(const std::string& Key, const TProgramStamp& Stamp)
+{
+    TMachineRegistry Reg;
+    if (!Reg.OpenKeyReadOnly(Key))
+        return false;
+    try {
+        Reg.ReadString("Path");
+        return std::fabs(Reg.ReadDateTime("CreationDate") - Stamp.Date) < SameDateTolerance &&
+               Reg.ReadInteger("Size") == Stamp.Size;
+    } catch (const fw_Registry::ERegistryException&) {
+        return false; // a damaged record belongs to no program
+    }
+}
+
+void RequireRecord()
+{
+    if (cmp_TInstallContainer::InstallKey.empty())
+        throw IEInstall(NoRecordMessage);
+}
+
+std::string UnfinishedPath() { return cmp_TInstallContainer::InstallKey + "\\" + UnfinishedKey; }
+
+} // namespace
+
+std::string TCustomInstall::FindInstallRecord(bool Create)
+{
+    const TProgramStamp Stamp = StampOfProgram();
+    TMachineRegistry Reg;
+    // A lookup alone leaves the registry as it found it.
+    if (!Reg.OpenKey(InstallRecordsKey, Create))
+        return std::string();
+    const std::vector<std::string> Records = SubKeysOf(Reg);
+    for (const std::string& Name : Records) {
+        const std::string Key = std::string(InstallRecordsKey) + "\\" + Name;
+        if (!RecordMatches(Key, Stamp))
+            continue;
+        try {
+            TMachineRegistry Record;
+            if (!Record.OpenKey(Key, false))
+                return std::string();
+            Record.WriteDateTime("LastRunDate", RunStart);
+            Record.WriteString("Path", Stamp.Path);
+        } catch (const fw_Registry::ERegistryException&) {
+            return std::string(); // a record that can't be updated is not used
+        }
+        return Key;
+    }
+    if (!Create)
+        return std::string();
+
+    std::string Name;
+    for (int N = 0;; ++N) {
+        Name = fw_SysUtils::Format("Install%d", {N});
+        bool Taken = false;
+        for (const std::string& Existing : Records)
+            Taken = Taken || fw_SysUtils::SameText(Existing, Name);
+        if (!Taken)
+            break;
+    }
+    const std::string Key = std::string(InstallRecordsKey) + "\\" + Name;
+    TMachineRegistry Record;
+    if (!Record.OpenKey(Key, true))
+        throw IEInstall(fw_SysUtils::Format("Cannot create the install record %s", {Key}));
+    Record.WriteString("Path", Stamp.Path);
+    Record.WriteDateTime("LastRunDate", RunStart);
+    Record.WriteDateTime("CreationDate", Stamp.Date);
+    Record.WriteInteger("Size", Stamp.Size);
+    if (FSwitches.Contains(swSelfExtract)) {
+        std::string Source = FParameterContents[swSourcePath];
+        if (!Source.empty())
+            Source = routines_Strings::IncludeTrailingBackslash(Source);
+        Record.WriteString("SelfExtract", Source + FParameterContents[swSelfExtract]);
+    }
+    return Key;
+}
+
+void TCustomInstall::RemoveInstallRecord()
+{
+    std::string& Key = cmp_TInstallContainer::InstallKey;
+    if (Key.empty())
+        return;
+    TMachineRegistry Record;
+    if (Record.OpenKey(Key, false)) {
+        // Archives that components downloaded go with the record.
+        for (const std::string& Component : SubKeysOf(Record)) {
+            std::string Local;
+            routines_Registry::ReadRegistryString(routines_Registry::hkLocalMachine, Key + "\\" + Component,
+                                                  "LocalFile", Local, "");
+            if (!fw_SysUtils::Trim(Local).empty())
+                fw_SysUtils::DeleteFile(fw_SysUtils::Trim(Local)); // one already gone is no error
+            routines_Registry::DeleteRegistryTree(routines_Registry::hkLocalMachine, Key + "\\" + Component);
+        }
+        Record.CloseKey();
+        routines_Registry::DeleteRegistryTree(routines_Registry::hkLocalMachine, Key);
+        // The engine's keys go when no record is left.
+        TMachineRegistry Parent;
+        if (Parent.OpenKey(InstallRecordsKey, false) && !Parent.HasSubKeys()) {
+            Parent.CloseKey();
+            Parent.DeleteKey(InstallRecordsKey);
+            if (Parent.OpenKey(WendrelKey, false) && !Parent.HasSubKeys()) {
+                Parent.CloseKey();
+                Parent.DeleteKey(WendrelKey);
+            }
+        }
+    }
+    // The record is gone: nothing more may be written below it.
+    Key.clear();
+}
+
+std::string TCustomInstall::GetSetupPath() const
+{
+    if (FSwitches.Contains(swSelfExtract))
+        return GetFullArchiveFile();
+    if (!FUseLoadingProgram)
+        return fw_SysUtils::ModuleFileName();
+    const std::vector<std::string> Args = CommandLineArguments();
+    return routines_Strings::IncludeTrailingBackslash(FSourceDir) + (Args.size() > 1 ? Args[1] : std::string());
+}
+
+void TCustomInstall::AddUnfinished(const std::string& Subject, int Action)
+{
+    RequireRecord();
+    ++FUnfinishedCount;
+    routines_Registry::WriteRegistryString(routines_Registry::hkLocalMachine, UnfinishedPath(), Subject,
+                                           fw_SysUtils::IntToStr(Action));
+}
+
+void TCustomInstall::ReadUnfinished(fw_Classes::TStrings* List)
+{
+    List->Clear();
+    RequireRecord();
+    TMachineRegistry Reg;
+    if (!Reg.OpenKeyReadOnly(UnfinishedPath()))
+        return;
+    fw_Classes::TStringList Names;
+    Reg.GetValueNames(Names);
+    for (const std::string& Name : Names.ToVector())
+        List->Add(Name + ";" + Reg.ReadString(Name));
+}
+
+void TCustomInstall::ClearUnfinished()
+{
+    RequireRecord();
+    routines_Registry::DeleteRegistryTree(routines_Registry::hkLocalMachine, UnfinishedPath());
+}
+
+void TCustomInstall::RegisterRunOnce()
+{
+    const std::string Program = fw_SysUtils::ModuleFileName();
+    const std::string Setup = GetSetupPath();
+    const std::string Folder = routines_Strings::ExcludeTrailingBackslash(fw_SysUtils::ExtractFilePath(Setup));
+    std::string CommandLine = "\"" + Program;
+    if (FSwitches.Contains(swSelfExtract))
+        CommandLine += "\" -r \"-e" + fw_SysUtils::ExtractFileName(Setup) + "\" \"-s" + Folder + "\"";
+    else
+        CommandLine += "\" -r \"-s" + Folder + "\"";
+    if (FSwitches.Contains(swCleanup))
+        CommandLine += " -c";
+    if (!routines_Registry::AddRunOnceEntry(RunOnceName, CommandLine, true))
+        throw IEInstall("Cannot register the install to be run on reboot in the RunOnce key in the registry");
+}
+
+} // namespace cmp_TInstall
