@@ -126,8 +126,20 @@ void TCustomInstall::ProcessRegisteredType(int Type, const std::string& Text)
 
 void TCustomInstall::RunFilesAfterInstall()
 {
-    // NOT BUILT: starting the files marked RunAfterInstall.
-    throw IEInstall("Running the files after the installation is not available in this build");
+    // By index over the live list: a handler may free a file meanwhile.
+    cmp_TInstallContainer::TCustomInstallFileList& Files = cmp_TInstallContainer::AllInstallFiles();
+    for (int I = 0; I < Files.Count(); ++I) {
+        cmp_TInstallContainer::TCustomInstallFile* File = Files.Items(I);
+        if (!File->RunAfterInstall())
+            continue;
+        bool DefaultAction = true;
+        if (OnBeforeRunFile)
+            OnBeforeRunFile(this, File, DefaultAction);
+        // Quoted: the destination usually lies below "Program Files". Whether
+        // the program starts is its own business; the installation is done.
+        if (DefaultAction)
+            WinExec(("\"" + File->TargetPath() + "\"").c_str(), SW_SHOWNORMAL);
+    }
 }
 
 // The clean-up acts only for a loading program's copy that asked for it.

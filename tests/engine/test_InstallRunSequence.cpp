@@ -1,5 +1,7 @@
 #include "EngineTestSupport.h"
 
+#include "framework/fw_SysUtils.h"
+
 #include <string>
 #include <vector>
 
@@ -20,8 +22,6 @@ TEST(InstallRoot, UnbuiltStepsSaySo)
     EXPECT_TRUE(Raises<IEInstall>([&] { Root->ReadInfoFromArchive(); }, "Reading the archive information" + Unbuilt));
     EXPECT_TRUE(Raises<IEInstall>([&] { Root->ProcessRegisteredType(8500, "Installing registry keys..."); },
                                   "Processing the components of one type" + Unbuilt));
-    EXPECT_TRUE(
-        Raises<IEInstall>([&] { Root->RunFilesAfterInstall(); }, "Running the files after the installation" + Unbuilt));
     // Without a clean-up request this has nothing to do.
     Root->Cleanup();
     TArguments CleanupAsked({"-c"});
@@ -103,6 +103,58 @@ TEST(InstallRoot, AFailedRunIsShownAndEndsTheProgram)
     EXPECT_TRUE(Root->QueryUserAbort());
     Root->OnUserAbort = [](cmp_TInstall::TCustomInstall*, bool& QuitOut) { QuitOut = false; };
     EXPECT_FALSE(Root->QueryUserAbort());
+}
+
+TEST(InstallRoot, FilesMarkedToRunStartAfterTheInstallation)
+{
+    test_support::TScratchDir Scratch("runafter");
+    const std::string Folder = Scratch / "Run After Install"; // a blank in the path, as below "Program Files"
+    ASSERT_TRUE(fw_SysUtils::ForceDirectories(Folder));
+    TOwnedForm Form;
+    auto* Own = Make<cmp_TPathSpecifier::TPathSpecifier>(Form, "psOwn");
+    Own->OnGetPath = [&](const fw_Classes::TComponent*, std::string& P) { P = Folder; };
+    auto* Root = Make<TInstall>(Form, "Install1");
+    Root->SetDestDirType(Own);
+    Root->SetDestDir("");
+    auto File = [&](const char* Name, const char* DestName, bool Run) {
+        auto* F = Make<TInstallFile>(Form, Name);
+        F->SetContainer(Root);
+        F->SetFileName(DestName);
+        F->SetDestName(DestName);
+        F->SetRunAfterInstall(Run);
+        return F;
+    };
+    File("A", "first.exe", true);
+    File("B", "second.exe", false);
+    File("C", "third.exe", true);
+    for (const char* Name : {"first.exe", "second.exe", "third.exe"})
+        ASSERT_TRUE(CopyFileA(RUN_MARKER, (Folder + "\\" + Name).c_str(), FALSE)) << Name;
+
+    std::vector<std::string> Asked;
+    Root->OnBeforeRunFile = [&](cmp_TInstall::TCustomInstall* Install, TCustomInstallFile* F, bool& DefaultAction) {
+        EXPECT_EQ(Install, Root);
+        EXPECT_TRUE(DefaultAction);
+        Asked.push_back(F->Name());
+        DefaultAction = F->Name() != "C"; // the project may start one itself
+    };
+    Root->RunFilesAfterInstall();
+    EXPECT_EQ(Asked, (std::vector<std::string>{"A", "C"}));
+
+    // The started program leaves its marker; wait for it, not for a moment.
+    const std::string Marker = Folder + "\\first.exe.ran";
+    for (int Tries = 0; Tries < 200 && fw_SysUtils::FileSizeByName(Marker) <= 0; ++Tries)
+        Sleep(50);
+    ASSERT_GT(fw_SysUtils::FileSizeByName(Marker), 0) << "first.exe was not started";
+    char Line[MAX_PATH * 2] = {};
+    {
+        fw_Handles::THandle M(CreateFileA(Marker.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+        DWORD Read = 0;
+        ReadFile(M.Get(), Line, sizeof Line - 1, &Read, nullptr);
+    }
+    EXPECT_EQ(std::string(Line), "\"" + Folder + "\\first.exe\""); // the whole path, quoted
+    EXPECT_FALSE(fw_SysUtils::FileExists(Folder + "\\second.exe.ran"));
+    EXPECT_FALSE(fw_SysUtils::FileExists(Folder + "\\third.exe.ran"));
 }
 
 } // namespace engine_tests
