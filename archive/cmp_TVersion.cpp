@@ -465,6 +465,28 @@ bool LastWriteDate(HANDLE File, TDateTime& Date)
     return true;
 }
 
+bool HasVersionString(const std::string& FileName, const std::string& Key)
+{
+    if (!HasExecutableHeader(FileName))
+        return false;
+    DWORD Dummy = 0;
+    const DWORD Size = GetFileVersionInfoSizeA(FileName.c_str(), &Dummy);
+    if (Size == 0)
+        return false;
+    std::vector<uint8_t> Block(Size);
+    if (!GetFileVersionInfoA(FileName.c_str(), 0, Size, Block.data()))
+        return false;
+    WORD* Translation = nullptr;
+    UINT Len = 0;
+    if (!VerQueryValueA(Block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&Translation), &Len) ||
+        !Translation || Len < 2 * sizeof(WORD))
+        return false;
+    const std::string Entry =
+        "\\StringFileInfo\\" + IntToHex(Translation[0], 4) + IntToHex(Translation[1], 4) + "\\" + Key;
+    char* Text = nullptr;
+    return VerQueryValueA(Block.data(), Entry.c_str(), reinterpret_cast<void**>(&Text), &Len) && Text;
+}
+
 TVersionResource& VersionResource()
 {
     // Made on first use rather than at start-up so that it never depends on

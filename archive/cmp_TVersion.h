@@ -156,6 +156,11 @@ constexpr int LastFileDateYear = 2107;
 // False when the file's time cannot be read.
 bool LastWriteDate(HANDLE File, fw_SysUtils::TDateTime& Date);
 
+// Whether the version resource of FileName has the string entry Key in the
+// table of its first translation ("OLESelfRegister" marks a server that
+// registers itself); False for a file without a version resource.
+bool HasVersionString(const std::string& FileName, const std::string& Key);
+
 // The FileVersion of a file as the process-wide reader sees it ("" without
 // a version resource).
 std::string FileVersionOf(const std::string& FileName);

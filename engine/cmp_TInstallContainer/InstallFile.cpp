@@ -178,14 +178,27 @@ void TCustomInstallFile::ReadInfoFromArchive()
 
 void TCustomInstallFile::ReadInfoFromFiles()
 {
-    // NOT BUILT: reading size, date and version of the source file.
-    throw IECustomInstallFile("Reading the file information is not available in this build");
+    const std::string Path = SourcePath();
+    fw_Handles::THandle File(CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FILETIME Written{};
+    LARGE_INTEGER Length{};
+    if (!File || !GetFileTime(File.Get(), nullptr, nullptr, &Written) || !GetFileSizeEx(File.Get(), &Length))
+        throw IECustomInstallFile(
+            "Could not open or find the following file when trying to read the Size, Date, and Version :%s", {Path});
+    // An archive holds only files below 2 GB; the size could not be told.
+    if (Length.QuadPart > INT32_MAX)
+        throw IECustomInstallFile("The file %s is 2 GB or larger; an archive holds only files smaller than 2 GB",
+                                  {Path});
+    FDate = fw_SysUtils::FileTimeToDateTime(Written);
+    FSize = int(Length.QuadPart);
+    File.Reset();
+    FVersion = cmp_TVersion::FileVersionOf(Path).substr(0, 20);
 }
 
 bool TCustomInstallFile::HasOLESelfRegister()
 {
-    // NOT BUILT: the OLESelfRegister entry of the file's version resource.
-    throw IECustomInstallFile("Reading the self-registration mark is not available in this build");
+    return cmp_TVersion::HasVersionString(SourcePath(), "OLESelfRegister");
 }
 
 bool TCustomInstallFile::UpdateSharedDLLCount()

@@ -494,10 +494,6 @@ TEST(InstallTree, UnbuiltStepsSaySo)
     EXPECT_TRUE(
         Raises<IECustomInstallFile>([&] { File->ReadInfoFromArchive(); }, "Reading the archive information" + Unbuilt));
     EXPECT_TRUE(
-        Raises<IECustomInstallFile>([&] { File->ReadInfoFromFiles(); }, "Reading the file information" + Unbuilt));
-    EXPECT_TRUE(Raises<IECustomInstallFile>([&] { File->HasOLESelfRegister(); },
-                                            "Reading the self-registration mark" + Unbuilt));
-    EXPECT_TRUE(
         Raises<IECustomInstallFile>([&] { File->UpdateSharedDLLCount(); }, "Counting shared libraries" + Unbuilt));
 }
 
