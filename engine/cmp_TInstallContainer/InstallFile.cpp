@@ -1,6 +1,8 @@
 #include "Internal.h"
 
 #include "framework/fw_Handles.h"
+#include "routines/routines_API.h"
+#include "routines/routines_Registry.h"
 #include "routines/routines_Strings.h"
 
 namespace cmp_TInstallContainer {
@@ -203,8 +205,31 @@ bool TCustomInstallFile::HasOLESelfRegister()
 
 bool TCustomInstallFile::UpdateSharedDLLCount()
 {
-    // NOT BUILT: the shared-DLL reference count in the registry.
-    throw IECustomInstallFile("Counting shared libraries is not available in this build");
+    routines_Registry::TWdrlRegistry Reg;
+    Reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    if (!Reg.OpenKey("\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", true))
+        throw IECustomInstallFile(
+            "Could not open the key SharedDLLs key in the registry. File component %s. GetLastError return: %d",
+            {Name(), int(Reg.LastError())});
+    // Older setups counted the library under its short name: that count
+    // goes on; otherwise the long name carries it.
+    const std::string Target = TargetPath();
+    const std::string Short = routines_API::ShortPathName(Target);
+    try {
+        const int Count = Reg.ReadInteger(Short);
+        Reg.WriteInteger(Short, Count + 1);
+        return true;
+    } catch (const fw_Registry::ERegistryException&) {
+        // no count under the short name
+    }
+    int Count = 0;
+    try {
+        Count = Reg.ReadInteger(Target);
+    } catch (const fw_Registry::ERegistryException&) {
+        Count = 0; // the first installation of this library
+    }
+    Reg.WriteInteger(Target, Count + 1);
+    return true;
 }
 
 std::string TCustomInstallFile::SourcePath() const

@@ -39,6 +39,17 @@ T* Make(const TOwnedForm& Owner, const std::string& Name)
     return C;
 }
 
+// An install root named Install1 whose destination is Folder itself.
+inline TInstall* MakeRootAt(const TOwnedForm& Owner, const std::string& Folder)
+{
+    auto* Own = Make<cmp_TPathSpecifier::TPathSpecifier>(Owner, "psOwn");
+    Own->OnGetPath = [Folder](const fw_Classes::TComponent*, std::string& P) { P = Folder; };
+    auto* Root = Make<TInstall>(Owner, "Install1");
+    Root->SetDestDirType(Own);
+    Root->SetDestDir("");
+    return Root;
+}
+
 // Reads a project text into Root with the engine's classes known.
 inline void ReadProject(fw_Classes::TComponent* Root, const std::string& Text)
 {

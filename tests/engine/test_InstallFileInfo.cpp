@@ -68,3 +68,56 @@ TEST(InstallFileInfo, SelfRegisteringServersAreMarkedInTheirVersion)
 }
 
 } // namespace engine_tests
+
+namespace engine_tests {
+
+TEST(InstallFileInfo, SharedLibrariesAreCountedUnderTheirShortOrLongName)
+{
+    test_support::TScratchDir Dir("shared");
+    const std::string Folder = Dir / "Shared Library Folder";
+    ASSERT_TRUE(fw_SysUtils::ForceDirectories(Folder));
+    TOwnedForm Form;
+    auto* Root = MakeRootAt(Form, Folder);
+    auto* File = Make<TInstallFile>(Form, "InstallFile1");
+    File->SetContainer(Root);
+    File->SetDestName("Quorvane Shared Library.dll");
+    const std::string Long = File->TargetPath();
+    ASSERT_TRUE(CopyFileA(Fixture("driver.dll").c_str(), Long.c_str(), FALSE)); // the short form needs the file
+    char ShortBuffer[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameA(Long.c_str(), ShortBuffer, MAX_PATH), 0u);
+    const std::string Short = ShortBuffer;
+    ASSERT_NE(Short, Long);
+
+    const char* const Key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+    auto Count = [&](const std::string& Name) {
+        DWORD Value = 0, Size = sizeof Value;
+        return RegGetValueA(HKEY_LOCAL_MACHINE, Key, Name.c_str(), RRF_RT_REG_DWORD, nullptr, &Value, &Size) ==
+                       ERROR_SUCCESS
+                   ? int(Value)
+                   : -1;
+    };
+    struct TRemoved {
+        std::vector<std::string> Names;
+        ~TRemoved()
+        {
+            for (const std::string& Name : Names)
+                RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+                                   Name.c_str());
+        }
+    } Removed{{Short, Long}};
+
+    // A first installation counts under the long name, a second adds to it.
+    EXPECT_TRUE(File->UpdateSharedDLLCount());
+    EXPECT_EQ(Count(Long), 1);
+    EXPECT_TRUE(File->UpdateSharedDLLCount());
+    EXPECT_EQ(Count(Long), 2);
+    EXPECT_EQ(Count(Short), -1);
+    // A count that an older setup kept under the short name goes on there.
+    const DWORD Five = 5;
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, Key, Short.c_str(), REG_DWORD, &Five, sizeof Five), ERROR_SUCCESS);
+    EXPECT_TRUE(File->UpdateSharedDLLCount());
+    EXPECT_EQ(Count(Short), 6);
+    EXPECT_EQ(Count(Long), 2);
+}
+
+} // namespace engine_tests

@@ -111,11 +111,7 @@ TEST(InstallRoot, FilesMarkedToRunStartAfterTheInstallation)
     const std::string Folder = Scratch / "Run After Install"; // a blank in the path, as below "Program Files"
     ASSERT_TRUE(fw_SysUtils::ForceDirectories(Folder));
     TOwnedForm Form;
-    auto* Own = Make<cmp_TPathSpecifier::TPathSpecifier>(Form, "psOwn");
-    Own->OnGetPath = [&](const fw_Classes::TComponent*, std::string& P) { P = Folder; };
-    auto* Root = Make<TInstall>(Form, "Install1");
-    Root->SetDestDirType(Own);
-    Root->SetDestDir("");
+    auto* Root = MakeRootAt(Form, Folder);
     auto File = [&](const char* Name, const char* DestName, bool Run) {
         auto* F = Make<TInstallFile>(Form, Name);
         F->SetContainer(Root);

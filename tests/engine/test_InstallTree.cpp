@@ -493,8 +493,6 @@ TEST(InstallTree, UnbuiltStepsSaySo)
     EXPECT_TRUE(Raises<IECustomInstallFile>([&] { File->PrepareTarget(); }, "Preparing the target file" + Unbuilt));
     EXPECT_TRUE(
         Raises<IECustomInstallFile>([&] { File->ReadInfoFromArchive(); }, "Reading the archive information" + Unbuilt));
-    EXPECT_TRUE(
-        Raises<IECustomInstallFile>([&] { File->UpdateSharedDLLCount(); }, "Counting shared libraries" + Unbuilt));
 }
 
 } // namespace engine_tests
