@@ -136,10 +136,51 @@ void TCustomInstallFile::CompleteAfterReboot()
     throw IECustomInstallFile("Completing a file after the reboot is not available in this build");
 }
 
+namespace {
+
+// How many "Files" keys ("Files", "Files1", ...) a file tries before the
+// uninstall record is given up as unwritable.
+constexpr int UninstallFilesKeys = 100;
+
+// The next number of a list of "File<n>" values kept under Key, which
+// counts them in its string value "Entries".
+int NextEntry(const std::string& Key)
+{
+    std::string Entries;
+    routines_Registry::ReadRegistryString(routines_Registry::hkLocalMachine, Key, "Entries", Entries, "0");
+    return fw_SysUtils::StrToIntDef(fw_SysUtils::Trim(Entries), 0) + 1;
+}
+
+void WriteEntry(const std::string& Key, int N, const std::string& Data)
+{
+    using routines_Registry::hkLocalMachine;
+    routines_Registry::WriteRegistryString(hkLocalMachine, Key, "File" + fw_SysUtils::IntToStr(N), Data);
+    routines_Registry::WriteRegistryString(hkLocalMachine, Key, "Entries", fw_SysUtils::IntToStr(N));
+}
+
+} // namespace
+
 void TCustomInstallFile::WriteUninstallInfo(const std::string& Key)
 {
-    // NOT BUILT: recording the installed file for the uninstaller.
-    throw IECustomInstallFile("Recording a file for the uninstaller is not available in this build");
+    const std::string Target = TargetPath();
+    if (FActiveX) {
+        // The uninstaller unregisters these servers; ";1" marks a program.
+        const std::string Servers = Key + "\\ActiveX";
+        const bool Program = fw_SysUtils::UpperCase(fw_SysUtils::ExtractFileExt(FFileName)) == ".EXE";
+        WriteEntry(Servers, NextEntry(Servers), Target + (Program ? ";1" : ";0"));
+        return;
+    }
+    for (int Attempt = 0; Attempt < UninstallFilesKeys; ++Attempt) {
+        const std::string Files = Key + "\\Files" + (Attempt ? fw_SysUtils::IntToStr(Attempt) : std::string());
+        try {
+            WriteEntry(Files, NextEntry(Files), Target);
+            return;
+        } catch (const routines_Registry::EIRCannotWriteValue&) {
+            // this key can't take it: the next one may
+        } catch (const fw_Registry::ERegistryException&) {
+        }
+    }
+    throw IECustomInstallFile("Cannot record the file %s for the uninstaller under the key %s", {Target, Key});
 }
 
 void TCustomInstallFile::RegisterLibrary()

@@ -121,3 +121,56 @@ TEST(InstallFileInfo, SharedLibrariesAreCountedUnderTheirShortOrLongName)
 }
 
 } // namespace engine_tests
+
+namespace engine_tests {
+
+TEST(UninstallRecord, FilesAndServersAreListedForTheUninstaller)
+{
+    const std::string Product = "WendrelTests-" + std::to_string(GetCurrentProcessId());
+    const std::string Raw = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + Product;
+    struct TRemoved {
+        std::string Key;
+        ~TRemoved() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, Key.c_str()); }
+    } Removed{Raw};
+    auto Value = [&](const std::string& Sub, const std::string& Name) {
+        char Buffer[MAX_PATH * 2] = {};
+        DWORD Size = sizeof Buffer;
+        return RegGetValueA(HKEY_LOCAL_MACHINE, (Raw + "\\" + Sub).c_str(), Name.c_str(), RRF_RT_REG_SZ, nullptr,
+                            Buffer, &Size) == ERROR_SUCCESS
+                   ? std::string(Buffer)
+                   : std::string("<missing>");
+    };
+
+    TOwnedForm Form;
+    auto* Root = MakeRootAt(Form, "C:\\Program Files\\Pellunar\\Ombo\\Teskor");
+    auto File = [&](const char* Name, const char* FileName, bool ActiveX) {
+        auto* F = Make<TInstallFile>(Form, Name);
+        F->SetContainer(Root);
+        F->SetFileName(FileName);
+        F->SetDestName(FileName);
+        F->SetActiveX(ActiveX);
+        return F;
+    };
+    const std::string Key = "\\" + Raw;
+    File("InstallFile1", "Ombo_Teskor.exe", false)->WriteUninstallInfo(Key);
+    File("InstallFile2", "Ombo_Teskor.Hlp", false)->WriteUninstallInfo(Key);
+    File("InstallFile3", "Ombo_Server.exe", true)->WriteUninstallInfo(Key);
+    File("InstallFile4", "Ombo_Teskor_KH.dll", true)->WriteUninstallInfo(Key);
+    EXPECT_EQ(Value("Files", "File1"), "C:\\Program Files\\Pellunar\\Ombo\\Teskor\\Ombo_Teskor.exe");
+    EXPECT_EQ(Value("Files", "File2"), "C:\\Program Files\\Pellunar\\Ombo\\Teskor\\Ombo_Teskor.Hlp");
+    EXPECT_EQ(Value("Files", "Entries"), "2"); // a count kept as text
+    EXPECT_EQ(Value("Files", "File3"), "<missing>");
+    // Servers are listed apart, with whether they are programs.
+    EXPECT_EQ(Value("ActiveX", "File1"), "C:\\Program Files\\Pellunar\\Ombo\\Teskor\\Ombo_Server.exe;1");
+    EXPECT_EQ(Value("ActiveX", "File2"), "C:\\Program Files\\Pellunar\\Ombo\\Teskor\\Ombo_Teskor_KH.dll;0");
+    EXPECT_EQ(Value("ActiveX", "Entries"), "2");
+
+    // A later installation (a rerun, or links sharing the list) goes on
+    // counting from what the list says.
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, (Raw + "\\Files").c_str(), "Entries", REG_SZ, "7", 2), ERROR_SUCCESS);
+    static_cast<TInstallFile*>(Form->FindComponent("InstallFile1"))->WriteUninstallInfo(Key);
+    EXPECT_EQ(Value("Files", "File8"), "C:\\Program Files\\Pellunar\\Ombo\\Teskor\\Ombo_Teskor.exe");
+    EXPECT_EQ(Value("Files", "Entries"), "8");
+}
+
+} // namespace engine_tests
