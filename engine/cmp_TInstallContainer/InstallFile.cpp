@@ -183,16 +183,58 @@ void TCustomInstallFile::WriteUninstallInfo(const std::string& Key)
     throw IECustomInstallFile("Cannot record the file %s for the uninstaller under the key %s", {Target, Key});
 }
 
+namespace {
+
+// Registration needs the installed file itself.
+void RequireTarget(const TCustomInstallFile& File)
+{
+    if (fw_SysUtils::Trim(File.GetFullDestDir()).empty() || !fw_SysUtils::FileExists(File.TargetPath()))
+        throw IECustomInstallFile("Cannot compress,copy, or install the following file because it's destination "
+                                  "directory is blank. File is :%s",
+                                  {File.Name()});
+}
+
+} // namespace
+
 void TCustomInstallFile::RegisterLibrary()
 {
-    // NOT BUILT: self-registration of a server library (DllRegisterServer).
-    throw IECustomInstallFile("Registering a library is not available in this build");
+    RequireTarget(*this);
+    const std::string Target = TargetPath();
+    fw_Handles::TModule Library(LoadLibraryA(Target.c_str()));
+    const DWORD LoadError = GetLastError(); // before anything else can change it
+    if (!Library)
+        throw IECustomInstallFile("Could not register the ActiveX component, %s, because the LoadLibrary(%s) "
+                                  "procedure returned a value of 0. The file component is %s. The following value is "
+                                  "the value of the GetLastError function: %d",
+                                  {Target, Target, Name(), int(LoadError)});
+    using TRegisterServer = HRESULT(__stdcall*)();
+    auto Register = reinterpret_cast<TRegisterServer>(GetProcAddress(Library.Get(), "DllRegisterServer"));
+    const DWORD FindError = GetLastError();
+    if (!Register)
+        throw IECustomInstallFile("Could not register the ActiveX component, %s, because the DllRegisterServer "
+                                  "function could not be found. The file component is %s. The following value is the "
+                                  "value of the GetLastError function: %d",
+                                  {Target, Name(), int(FindError)});
+    const HRESULT Result = Register();
+    if (Result != 0)
+        throw IECustomInstallFile("Could not register the ActiveX component, %s, because the DllRegisterServer "
+                                  "function returned a value of %d. The file component is %s",
+                                  {Target, int(Result), Name()});
 }
 
 void TCustomInstallFile::RegisterExecutable()
 {
-    // NOT BUILT: self-registration of a server program (/REGSERVER).
-    throw IECustomInstallFile("Registering a program is not available in this build");
+    RequireTarget(*this);
+    const std::string Target = TargetPath();
+    // Quoted: the destination usually lies below "Program Files".
+    const std::string CommandLine = "\"" + Target + "\" /REGSERVER";
+    const UINT Result = WinExec(CommandLine.c_str(), SW_HIDE);
+    const DWORD ExecError = GetLastError();
+    if (Result < 32)
+        throw IECustomInstallFile("Could not register the ActiveX component, %s, because the WinExec(%s,SW_HIDE) "
+                                  "function returned a value < 32. The file component is %s. The following value is "
+                                  "the value of the GetLastError function: %d",
+                                  {Target, CommandLine, Name(), int(ExecError)});
 }
 
 void TCustomInstallFile::PrepareTarget()

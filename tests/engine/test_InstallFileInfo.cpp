@@ -174,3 +174,66 @@ TEST(UninstallRecord, FilesAndServersAreListedForTheUninstaller)
 }
 
 } // namespace engine_tests
+
+namespace engine_tests {
+
+TEST(SelfRegistration, ServersRegisterThemselvesOrSayWhyNot)
+{
+    test_support::TScratchDir Dir("register");
+    const std::string Folder = Dir / "Self Registering Servers";
+    ASSERT_TRUE(fw_SysUtils::ForceDirectories(Folder));
+    const std::string Fixtures = ENGINE_FIXTURE_DIR;
+    for (const char* Name : {"regserver_ok.dll", "regserver_fail.dll", "run_marker.exe"})
+        ASSERT_TRUE(CopyFileA((Fixtures + "\\" + Name).c_str(), (Folder + "\\" + Name).c_str(), FALSE)) << Name;
+    ASSERT_TRUE(CopyFileA(Fixture("driver.dll").c_str(), (Folder + "\\plain.dll").c_str(), FALSE));
+    TOwnedForm Form;
+    auto* Root = MakeRootAt(Form, Folder);
+    auto File = [&](const char* Name, const char* FileName) {
+        auto* F = Make<TInstallFile>(Form, Name);
+        F->SetContainer(Root);
+        F->SetFileName(FileName);
+        F->SetDestName(FileName);
+        return F;
+    };
+    using exceptions_Wendrel::IException;
+
+    File("Good", "regserver_ok.dll")->RegisterLibrary();
+    EXPECT_TRUE(fw_SysUtils::FileExists(Folder + "\\regserver_ok.dll.registered"));
+    EXPECT_TRUE(DeleteFileA((Folder + "\\regserver_ok.dll").c_str())) << "the library was not let go";
+
+    EXPECT_TRUE(Raises<IException>([&] { File("Failing", "regserver_fail.dll")->RegisterLibrary(); },
+                                   "Could not register the ActiveX component, " + Folder +
+                                       "\\regserver_fail.dll, because the DllRegisterServer function returned a "
+                                       "value of 7. The file component is Failing"));
+    EXPECT_TRUE(DeleteFileA((Folder + "\\regserver_fail.dll").c_str())) << "the library was not let go";
+    const std::string NoServer = MessageOf<IException>([&] { File("Plain", "plain.dll")->RegisterLibrary(); });
+    EXPECT_EQ(NoServer.rfind("Could not register the ActiveX component, " + Folder +
+                                 "\\plain.dll, because the DllRegisterServer function could not be found. The file "
+                                 "component is Plain. The following value is the value of the GetLastError function: ",
+                             0),
+              0u)
+        << NoServer;
+    const std::string Missing =
+        "Cannot compress,copy, or install the following file because it's destination directory is blank. File is "
+        ":Missing";
+    EXPECT_TRUE(Raises<IException>([&] { File("Missing", "missing.dll")->RegisterLibrary(); }, Missing));
+    auto* Absent = static_cast<TInstallFile*>(Form->FindComponent("Missing"));
+    EXPECT_TRUE(Raises<IException>([&] { Absent->RegisterExecutable(); }, Missing));
+
+    // A server program is started with /REGSERVER, its path quoted.
+    File("Program", "run_marker.exe")->RegisterExecutable();
+    const std::string Marker = Folder + "\\run_marker.exe.ran";
+    for (int Tries = 0; Tries < 200 && fw_SysUtils::FileSizeByName(Marker) <= 0; ++Tries)
+        Sleep(50);
+    char Line[MAX_PATH * 2] = {};
+    {
+        fw_Handles::THandle M(CreateFileA(Marker.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+        DWORD Read = 0;
+        ASSERT_TRUE(M) << "the program was not started";
+        ReadFile(M.Get(), Line, sizeof Line - 1, &Read, nullptr);
+    }
+    EXPECT_EQ(std::string(Line), "\"" + Folder + "\\run_marker.exe\" /REGSERVER");
+}
+
+} // namespace engine_tests

@@ -486,8 +486,6 @@ TEST(InstallTree, UnbuiltStepsSaySo)
     EXPECT_TRUE(Raises<IECustomInstallFile>([&] { File->SetState(ifsCopying); }, "Copying a file" + Unbuilt));
     EXPECT_TRUE(Raises<IECustomInstallFile>([&] { File->CompleteAfterReboot(); },
                                             "Completing a file after the reboot" + Unbuilt));
-    EXPECT_TRUE(Raises<IECustomInstallFile>([&] { File->RegisterLibrary(); }, "Registering a library" + Unbuilt));
-    EXPECT_TRUE(Raises<IECustomInstallFile>([&] { File->RegisterExecutable(); }, "Registering a program" + Unbuilt));
     EXPECT_TRUE(Raises<IECustomInstallFile>([&] { File->PrepareTarget(); }, "Preparing the target file" + Unbuilt));
     EXPECT_TRUE(
         Raises<IECustomInstallFile>([&] { File->ReadInfoFromArchive(); }, "Reading the archive information" + Unbuilt));
