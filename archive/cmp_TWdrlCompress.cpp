@@ -425,8 +425,14 @@ void TWdrlCompress::AddStatus(bool HaveArchive, int64_t SourcePosition, int64_t 
 
 void TWdrlCompress::AddFile(TStream& Archive, TFileHeader& Header, int Index, int UniqueID)
 {
-    const std::string Name = Header.FileName();
-    auto Source = OpenFile(Name, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone, "Cannot open the file %s");
+    // The source that made the record is read from its first byte; only one
+    // that was not kept open is opened again.
+    std::unique_ptr<fw_Streams::TFileStream> Source = std::move(Header.Source);
+    if (Source)
+        Source->Seek(0, TSeekOrigin::soBeginning);
+    else
+        Source = OpenFile(Header.FileName(), fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone,
+                          "Cannot open the file %s");
 
     const int64_t P = Archive.Position();
     const int64_t DataStart = P + archive_FileHeaders::FileHeaderSize;

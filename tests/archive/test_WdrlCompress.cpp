@@ -667,6 +667,32 @@ TEST(WdrlCompress, WritesInLargePiecesWithEventsPerBlock)
     EXPECT_EQ(Seen.back().Processed, Short);
 }
 
+// A source is read from the handle that made its record, up to a number of
+// handles per call; the sources after those are opened again. Both kinds
+// round-trip, including an executable, whose record was read past its first bytes.
+TEST(WdrlCompress, SourcesKeptOpenAndReopened)
+{
+    TScratch S;
+    const int Count = archive_FileHeaders::KeptSourcesMax + 3;
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> Files;
+    TWdrlCompress C(nullptr);
+    C.SetCompressedFile(S.Path("a.1"));
+    for (int I = 0; I < Count; ++I) {
+        const std::string Name = S.Path("src\\f" + std::to_string(I) + ".dat");
+        fw_SysUtils::ForceDirectories(S.Path("src"));
+        std::vector<uint8_t> Bytes = Payload(size_t(I * 37 % 3000), uint32_t(140 + I), I % 2 == 0);
+        if (I == 0 || I == Count - 1)
+            Bytes = ReadAll(archive_test::Fixture("driver.dll"));
+        WriteAll(Name, Bytes);
+        C.FilesToProcess().Add(Name);
+        Files.emplace_back(Name, Bytes);
+    }
+    C.Compress(lzcOverwrite, 0);
+    EXPECT_EQ(C.Headers().FileHeaders(0)->Version(), "1.2.3.4");
+    EXPECT_EQ(C.Headers().FileHeaders(Count - 1)->Version(), "1.2.3.4");
+    ExpectExtracts(S.Path("a.1"), Files, S.Path("out"));
+}
+
 TEST(WdrlCompress, CopyFileUnderTheRules)
 {
     TScratch S;
