@@ -94,9 +94,10 @@ public:
 };
 
 // How many sources one AddFiles keeps open until their data is added; the
-// rest are opened again then. Opening is the main cost of a small file under
-// Wine, but thousands of open handles are not worth it.
-constexpr int KeptSourcesMax = 256;
+// rest are opened again then. Under Wine the second open of a small file
+// costs about as much as compressing it; a handle per file of even a large
+// product is cheap, but not without bound.
+constexpr int KeptSourcesMax = 4096;
 
 class TFileHeaders {
 public:
