@@ -66,7 +66,7 @@ void TFileHeader::SetVersion(const std::string& Value)
     Store(Value, Record.VersionLength, Record.VersionChars, MaxVersionLength);
 }
 
-void TFileHeader::LoadFromFile(const std::string& Entry)
+void TFileHeader::LoadFromFile(const std::string& Entry, bool KeepOpen)
 {
     SetFileName(BeforeSemicolon(Entry));
     const std::string Name = FileName();
@@ -80,6 +80,8 @@ void TFileHeader::LoadFromFile(const std::string& Entry)
         Size = Stream->Size();
         WORD Magic = 0;
         Executable = Stream->Read(&Magic, sizeof Magic) == sizeof Magic && Magic == IMAGE_DOS_SIGNATURE;
+        if (KeepOpen && Size <= INT32_MAX)
+            Source = std::move(Stream);
     }
     // Sizes and positions of the format are 32-bit signed numbers.
     if (Size > INT32_MAX)
@@ -132,7 +134,7 @@ void TFileHeaders::AddFiles(const fw_Classes::TStrings& List, bool Keep)
         Clear();
     for (int I = 0; I < List.Count(); ++I) {
         auto Header = std::make_unique<TFileHeader>();
-        Header->LoadFromFile(List[I]);
+        Header->LoadFromFile(List[I], I < KeptSourcesMax);
         Header->Record.Index = I + 1;
         Add(std::move(Header));
     }

@@ -74,8 +74,9 @@ class TFileHeader {
 public:
     TFileHeader() = default;
 
-    // Fills the record from a source file: "path[;ignored text]".
-    void LoadFromFile(const std::string& Entry);
+    // Fills the record from a source file: "path[;ignored text]". With
+    // KeepOpen the source stays open in Source for adding its data.
+    void LoadFromFile(const std::string& Entry, bool KeepOpen = false);
     void ReadFromStream(fw_Streams::TStream& Stream);
     void WriteToStream(fw_Streams::TStream& Stream) const;
     bool IsValid() const;
@@ -87,7 +88,16 @@ public:
 
     TFileHeaderRecord Record{};
     bool Loaded = false;
+    // The source as LoadFromFile read it, when kept open: its data is then
+    // read from the same handle, without opening the file a second time.
+    std::unique_ptr<fw_Streams::TFileStream> Source;
 };
+
+// How many sources one AddFiles keeps open until their data is added; the
+// rest are opened again then. Under Wine the second open of a small file
+// costs about as much as compressing it; a handle per file of even a large
+// product is cheap, but not without bound.
+constexpr int KeptSourcesMax = 4096;
 
 class TFileHeaders {
 public:

@@ -425,8 +425,14 @@ void TWdrlCompress::AddStatus(bool HaveArchive, int64_t SourcePosition, int64_t 
 
 void TWdrlCompress::AddFile(TStream& Archive, TFileHeader& Header, int Index, int UniqueID)
 {
-    const std::string Name = Header.FileName();
-    auto Source = OpenFile(Name, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone, "Cannot open the file %s");
+    // The source that made the record is read from its first byte; only one
+    // that was not kept open is opened again.
+    std::unique_ptr<fw_Streams::TFileStream> Source = std::move(Header.Source);
+    if (Source)
+        Source->Seek(0, TSeekOrigin::soBeginning);
+    else
+        Source = OpenFile(Header.FileName(), fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone,
+                          "Cannot open the file %s");
 
     const int64_t P = Archive.Position();
     const int64_t DataStart = P + archive_FileHeaders::FileHeaderSize;
@@ -622,65 +628,111 @@ TWdrlCompress::TDecoded TWdrlCompress::Decode(const TFileHeader& Header, TStream
 {
     TInflater D;
     uint8_t* In = FInput.get();
-    uint8_t* Block = FOutput.get();
+    // Blocks are decoded one after the other into the 64 KB output buffer and
+    // written to the target in one go when it is full: under Wine every
+    // WriteFile is a round trip to the server, and one per 4 KB block cost
+    // more than the inflating. A block stays the unit of decoding and of
+    // OnStatus. The events report counts and no handler reads the target
+    // while it is extracted, so they are not held back for the bytes to
+    // reach the disk; where the written bytes matter (an abort, a failure, a
+    // stream longer than its Size, the end) the gathered blocks go out first.
+    static_assert(AddOutputBufferSize % ExtractBlockSize == 0);
+    uint8_t* Gather = FOutput.get();
+    size_t Gathered = 0;
+    // After a short write each block is written before its event again, so
+    // that from there on the counts are the bytes on disk, block by block.
+    bool BlockByBlock = false;
+    // Writes the gathered blocks. The events already counted them: a short
+    // write takes back what did not fit, then asks DiskFull.
+    auto Flush = [&](bool Report) {
+        if (Gathered == 0)
+            return;
+        const size_t Want = Gathered;
+        Gathered = 0;
+        // A short write that the system did not refuse carries no reason.
+        SetLastError(ERROR_SUCCESS);
+        const size_t Written = Target.Write(Gather, Want);
+        if (Written == Want)
+            return;
+        BlockByBlock = true;
+        FStats.Processed -= int32_t(Want - Written);
+        FStats.TotalProcessed -= int32_t(Want - Written);
+        FStats.PercentDone = archive_FileHeaders::Percent(FStats.Processed, FStats.Size);
+        FStats.TotalPercentDone = archive_FileHeaders::Percent(FStats.TotalProcessed, FStats.TotalSize);
+        if (Report)
+            DiskFull();
+    };
     const int LastDisk = Header.Record.LastDisk;
     const int64_t Last = int64_t(Offset) + Header.Record.EndPos; // the last byte of the data on LastDisk
     int64_t Pos = int64_t(Offset) + Header.Record.DataStart;
     int64_t Decoded = 0;
     bool StreamEnd = false;
-    for (int Passes = LastDisk - FCurrentDisk + 1; Passes > 0 && !StreamEnd; --Passes) {
-        for (;;) {
-            D.Z.next_out = Block;
-            D.Z.avail_out = ExtractBlockSize;
-            while (D.Z.avail_out > 0 && !StreamEnd) {
-                if (D.Z.avail_in == 0) {
-                    int64_t Want = ExtractInputBufferSize;
-                    if (FCurrentDisk == LastDisk)
-                        Want = std::clamp<int64_t>(Last + 1 - Pos, 0, Want);
-                    const size_t Got = Want > 0 ? FArchive->Read(In, size_t(Want)) : 0;
-                    if (Got == 0)
-                        break;
-                    Pos += int64_t(Got);
-                    D.Z.next_in = In;
-                    D.Z.avail_in = uInt(Got);
+    try {
+        for (int Passes = LastDisk - FCurrentDisk + 1; Passes > 0 && !StreamEnd; --Passes) {
+            for (;;) {
+                uint8_t* Block = Gather + Gathered;
+                D.Z.next_out = Block;
+                D.Z.avail_out = ExtractBlockSize;
+                while (D.Z.avail_out > 0 && !StreamEnd) {
+                    if (D.Z.avail_in == 0) {
+                        int64_t Want = ExtractInputBufferSize;
+                        if (FCurrentDisk == LastDisk)
+                            Want = std::clamp<int64_t>(Last + 1 - Pos, 0, Want);
+                        const size_t Got = Want > 0 ? FArchive->Read(In, size_t(Want)) : 0;
+                        if (Got == 0)
+                            break;
+                        Pos += int64_t(Got);
+                        D.Z.next_in = In;
+                        D.Z.avail_in = uInt(Got);
+                    }
+                    const int Result = inflate(&D.Z, Z_NO_FLUSH);
+                    if (Result == Z_NEED_DICT)
+                        throw EWdrlCompress("error");
+                    ZCheck(Result);
+                    StreamEnd = Result == Z_STREAM_END;
                 }
-                const int Result = inflate(&D.Z, Z_NO_FLUSH);
-                if (Result == Z_NEED_DICT)
-                    throw EWdrlCompress("error");
-                ZCheck(Result);
-                StreamEnd = Result == Z_STREAM_END;
+                if (Abort) {
+                    // The blocks reported before the abort are on disk when it is raised.
+                    Flush(true);
+                    throw EycAborted("Operation aborted by user");
+                }
+                ProcessMessages();
+                size_t N = ExtractBlockSize - D.Z.avail_out;
+                if (N == 0)
+                    break;
+                // A stream that decodes to more than its Size must not fill the
+                // disk. Signed: a length must never wrap into a huge one.
+                const int64_t Room = std::max<int64_t>(0, int64_t(Header.Record.Size) - Decoded);
+                const bool Overflow = int64_t(N) > Room;
+                if (Overflow)
+                    N = size_t(Room);
+                Decoded += int64_t(N);
+                Gathered += N;
+                FStats.Processed += int32_t(N);
+                FStats.TotalProcessed += int32_t(N);
+                if (BlockByBlock || Gathered + ExtractBlockSize > AddOutputBufferSize)
+                    Flush(true);
+                FStats.PercentDone = archive_FileHeaders::Percent(FStats.Processed, FStats.Size);
+                FStats.TotalPercentDone = archive_FileHeaders::Percent(FStats.TotalProcessed, FStats.TotalSize);
+                Fire(OnStatus);
+                if (Overflow) {
+                    Flush(true);
+                    return TDecoded::Overflow;
+                }
             }
-            if (Abort)
-                throw EycAborted("Operation aborted by user");
-            ProcessMessages();
-            size_t N = ExtractBlockSize - D.Z.avail_out;
-            if (N == 0)
-                break;
-            // A stream that decodes to more than its Size must not fill the
-            // disk. Signed: a length must never wrap into a huge one.
-            const int64_t Room = std::max<int64_t>(0, int64_t(Header.Record.Size) - Decoded);
-            const bool Overflow = int64_t(N) > Room;
-            if (Overflow)
-                N = size_t(Room);
-            Decoded += int64_t(N);
-            // A short write that the system did not refuse carries no reason.
-            SetLastError(ERROR_SUCCESS);
-            const size_t Written = Target.Write(Block, N);
-            if (Written < N)
-                DiskFull();
-            FStats.Processed += int32_t(Written);
-            FStats.TotalProcessed += int32_t(Written);
-            FStats.PercentDone = archive_FileHeaders::Percent(FStats.Processed, FStats.Size);
-            FStats.TotalPercentDone = archive_FileHeaders::Percent(FStats.TotalProcessed, FStats.TotalSize);
-            Fire(OnStatus);
-            if (Overflow)
-                return TDecoded::Overflow;
+            if (!StreamEnd && FCurrentDisk < LastDisk) {
+                ++FCurrentDisk;
+                OpenDiskFile(FArchive, FCurrentDisk, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone,
+                             FCompressedFile);
+                Pos = 0;
+            }
         }
-        if (!StreamEnd && FCurrentDisk < LastDisk) {
-            ++FCurrentDisk;
-            OpenDiskFile(FArchive, FCurrentDisk, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone, FCompressedFile);
-            Pos = 0;
-        }
+        Flush(true);
+    } catch (...) {
+        // Another failure is on its way: the blocks decoded before it still
+        // reach the disk, and a short write there must not replace it.
+        Flush(false);
+        throw;
     }
     // The stream must end exactly at EndPos: data left over, or a stream cut
     // short of its trailer, means the record does not describe its data.

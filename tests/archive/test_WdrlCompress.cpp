@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 using namespace cmp_TWdrlCompress;
@@ -592,6 +593,106 @@ TEST(WdrlCompress, AbortsLeaveQuietly)
     EXPECT_FALSE(C.Abort);
 }
 
+// The target is written 64 KB at a time while the events still come per
+// 4 KB block: whatever stops the extraction leaves every reported block on disk.
+TEST(WdrlCompress, WritesInLargePiecesWithEventsPerBlock)
+{
+    TScratch S;
+    // A few hundred KB of text and noise: many full 64 KB writes and a short tail.
+    auto Data = Payload(200000, 131);
+    const auto Noise = Payload(180000 + 123, 132, false);
+    Data.insert(Data.end(), Noise.begin(), Noise.end());
+    WriteAll(S.Path("data.bin"), Data);
+    TWdrlCompress C(nullptr);
+    Build(C, S.Path("a.1"), {S.Path("data.bin")});
+
+    std::vector<TlzhFileStats> Seen;
+    C.OnStatus = [&](TWdrlCompress*, const TlzhFileStats& St) { Seen.push_back(St); };
+    ExtractOne(C, S.Path("data.bin"), S.Path("out"));
+    EXPECT_EQ(ReadAll(S.Path("out\\data.bin")), Data);
+    const size_t Blocks = (Data.size() + 4095) / 4096;
+    ASSERT_EQ(Seen.size(), Blocks + 1);
+    for (size_t I = 0; I < Blocks; ++I) {
+        EXPECT_EQ(Seen[I].Processed, int32_t(std::min((I + 1) * 4096, Data.size()))) << I;
+        EXPECT_EQ(Seen[I].Finished, 0) << I;
+    }
+    EXPECT_EQ(Seen[Blocks].Finished, 1);
+    EXPECT_EQ(Seen[Blocks].Processed, int32_t(Data.size()));
+
+    // An abort after the 5th block (inside the first 64 KB) and after the
+    // 21st (past it): the target holds exactly the blocks reported.
+    for (const int At : {5, 21}) {
+        int Statuses = 0, Aborted = 0;
+        C.OnAborted = [&](fw_Classes::TObject*) { ++Aborted; };
+        C.OnStatus = [&](TWdrlCompress* W, const TlzhFileStats&) {
+            if (++Statuses == At)
+                W->Abort = true;
+        };
+        const std::string Out = S.Path("abort" + std::to_string(At));
+        ExtractOne(C, S.Path("data.bin"), Out);
+        EXPECT_EQ(Aborted, 1);
+        EXPECT_EQ(Statuses, At);
+        EXPECT_EQ(ReadAll(Out + "\\data.bin"), std::vector<uint8_t>(Data.begin(), Data.begin() + At * 4096));
+    }
+    C.OnAborted = nullptr;
+
+    // A handler that fails after the 19th block: its failure reaches the
+    // caller unchanged and the reported blocks are on disk.
+    int Statuses = 0;
+    C.OnStatus = [&](TWdrlCompress*, const TlzhFileStats&) {
+        if (++Statuses == 19)
+            throw EWdrlCompress("stop here");
+    };
+    EXPECT_TRUE(
+        test_support::Raises<EWdrlCompress>([&] { ExtractOne(C, S.Path("data.bin"), S.Path("fail")); }, "stop here"));
+    EXPECT_TRUE(C.Abort);
+    EXPECT_EQ(ReadAll(S.Path("fail\\data.bin")), std::vector<uint8_t>(Data.begin(), Data.begin() + 19 * 4096));
+
+    // A record whose stream decodes to more than its Size stops at Size, also
+    // in the middle of a 64 KB piece.
+    auto Arc = ReadAll(S.Path("a.1"));
+    const int32_t Short = 70000;
+    std::memcpy(&Arc[5 + 128], &Short, 4);
+    WriteAll(S.Path("short.1"), Arc);
+    TWdrlCompress E(nullptr);
+    E.SetCompressedFile(S.Path("short.1"));
+    Seen.clear();
+    E.OnStatus = [&](TWdrlCompress*, const TlzhFileStats& St) { Seen.push_back(St); };
+    EXPECT_EQ(MessageOf([&] { ExtractOne(E, S.Path("data.bin"), S.Path("over")); }),
+              "The decompressed file's size does not match with the actual size of the file.  The file is " +
+                  S.Path("data.bin"));
+    EXPECT_EQ(ReadAll(S.Path("over\\data.bin")), std::vector<uint8_t>(Data.begin(), Data.begin() + Short));
+    ASSERT_FALSE(Seen.empty());
+    EXPECT_EQ(Seen.back().Finished, 1);
+    EXPECT_EQ(Seen.back().Processed, Short);
+}
+
+// A source is read from the handle that made its record, up to a number of
+// handles per call; the sources after those are opened again. Both kinds
+// round-trip, including an executable, whose record was read past its first bytes.
+TEST(WdrlCompress, SourcesKeptOpenAndReopened)
+{
+    TScratch S;
+    const int Count = archive_FileHeaders::KeptSourcesMax + 3;
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> Files;
+    TWdrlCompress C(nullptr);
+    C.SetCompressedFile(S.Path("a.1"));
+    for (int I = 0; I < Count; ++I) {
+        const std::string Name = S.Path("src\\f" + std::to_string(I) + ".dat");
+        fw_SysUtils::ForceDirectories(S.Path("src"));
+        std::vector<uint8_t> Bytes = Payload(size_t(I * 37 % 3000), uint32_t(140 + I), I % 2 == 0);
+        if (I == 0 || I == Count - 1)
+            Bytes = ReadAll(archive_test::Fixture("driver.dll"));
+        WriteAll(Name, Bytes);
+        C.FilesToProcess().Add(Name);
+        Files.emplace_back(Name, Bytes);
+    }
+    C.Compress(lzcOverwrite, 0);
+    EXPECT_EQ(C.Headers().FileHeaders(0)->Version(), "1.2.3.4");
+    EXPECT_EQ(C.Headers().FileHeaders(Count - 1)->Version(), "1.2.3.4");
+    ExpectExtracts(S.Path("a.1"), Files, S.Path("out"));
+}
+
 TEST(WdrlCompress, CopyFileUnderTheRules)
 {
     TScratch S;
@@ -856,14 +957,24 @@ TEST(WdrlCompress, RealShortWriteGoesThroughDiskFull)
     Build(C, S.Path("a.1"), {S.Path("big.txt")});
     EXPECT_EQ(MessageOf([&] { ExtractOne(C, S.Path("big.txt"), S.Path("out")); }), "The disk is full");
     EXPECT_TRUE(C.Abort);
-    EXPECT_EQ(fw_SysUtils::FileSizeByName(S.Path("out\\big.txt")), 4 * 1024 * 1024);
+    // The partial target is the source's first bytes, up to the limit exactly.
+    const size_t Limit = 4 * 1024 * 1024;
+    auto Source = ReadAll(S.Path("big.txt"));
+    Source.resize(Limit);
+    EXPECT_EQ(ReadAll(S.Path("out\\big.txt")), Source);
 
+    // A handler lets it go on: the last event counts the bytes on disk.
     int Full = 0;
     C.OnFullDisk = [&](fw_Classes::TObject*) { ++Full; };
+    TlzhFileStats Last;
+    C.OnStatus = [&](TWdrlCompress*, const TlzhFileStats& St) { Last = St; };
     EXPECT_EQ(MessageOf([&] { ExtractOne(C, S.Path("big.txt"), S.Path("out2")); }),
               "The decompressed file's size does not match with the actual size of the file.  The file is " +
                   S.Path("big.txt"));
     EXPECT_GT(Full, 0);
+    EXPECT_EQ(Last.Finished, 1);
+    EXPECT_EQ(Last.Processed, int32_t(Limit));
+    EXPECT_EQ(ReadAll(S.Path("out2\\big.txt")), Source);
 }
 
 // Run by disk_full.sh: appending 5 MB of noise to an archive under a 4 MB
