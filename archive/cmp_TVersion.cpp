@@ -135,6 +135,20 @@ bool HasExecutableHeader(const std::string& Name)
            Magic == IMAGE_DOS_SIGNATURE;
 }
 
+// The version resource of a module into Block; False when it has none (a
+// file that is no module is not handed to the system's reader at all).
+bool ReadVersionBlock(const std::string& FileName, std::vector<uint8_t>& Block)
+{
+    if (!HasExecutableHeader(FileName))
+        return false;
+    DWORD Dummy = 0;
+    const DWORD Size = GetFileVersionInfoSizeA(FileName.c_str(), &Dummy);
+    if (Size == 0)
+        return false;
+    Block.resize(Size);
+    return GetFileVersionInfoA(FileName.c_str(), 0, Size, Block.data());
+}
+
 TCompareVersionResult CompareDates(TDateTime Source, TDateTime Target)
 {
     if (Source < Target)
@@ -313,14 +327,8 @@ void TVersionResource::SetCharacterSet(TCharacterSet Value)
 void TVersionResource::Refresh()
 {
     FVersionInfo.Clear();
-    if (!HasExecutableHeader(FFileName))
-        return;
-    DWORD Dummy = 0;
-    DWORD Size = GetFileVersionInfoSizeA(FFileName.c_str(), &Dummy);
-    if (Size == 0)
-        return;
-    std::vector<uint8_t> Block(Size);
-    if (!GetFileVersionInfoA(FFileName.c_str(), 0, Size, Block.data()))
+    std::vector<uint8_t> Block;
+    if (!ReadVersionBlock(FFileName, Block))
         return;
 
     VS_FIXEDFILEINFO* Fixed = nullptr;
@@ -467,14 +475,8 @@ bool LastWriteDate(HANDLE File, TDateTime& Date)
 
 bool HasVersionString(const std::string& FileName, const std::string& Key)
 {
-    if (!HasExecutableHeader(FileName))
-        return false;
-    DWORD Dummy = 0;
-    const DWORD Size = GetFileVersionInfoSizeA(FileName.c_str(), &Dummy);
-    if (Size == 0)
-        return false;
-    std::vector<uint8_t> Block(Size);
-    if (!GetFileVersionInfoA(FileName.c_str(), 0, Size, Block.data()))
+    std::vector<uint8_t> Block;
+    if (!ReadVersionBlock(FileName, Block))
         return false;
     WORD* Translation = nullptr;
     UINT Len = 0;

@@ -87,12 +87,16 @@ std::string UnfinishedPath() { return cmp_TInstallContainer::InstallKey + "\\" +
 
 std::string TCustomInstall::FindInstallRecord(bool Create)
 {
-    const TProgramStamp Stamp = StampOfProgram();
     TMachineRegistry Reg;
-    // A lookup alone leaves the registry as it found it.
+    // A lookup alone leaves the registry as it found it; every program start
+    // looks, so the program file is only read when there is something to
+    // compare it with or a record to make.
     if (!Reg.OpenKey(InstallRecordsKey, Create))
         return std::string();
     const std::vector<std::string> Records = SubKeysOf(Reg);
+    if (Records.empty() && !Create)
+        return std::string();
+    const TProgramStamp Stamp = StampOfProgram();
     for (const std::string& Name : Records) {
         const std::string Key = std::string(InstallRecordsKey) + "\\" + Name;
         if (!RecordMatches(Key, Stamp))

@@ -1,5 +1,6 @@
 #include "Internal.h"
 
+#include "archive/archive_FileHeaders.h"
 #include "framework/fw_Handles.h"
 #include "routines/routines_API.h"
 #include "routines/routines_Registry.h"
@@ -273,8 +274,7 @@ void TCustomInstallFile::ReadInfoFromFiles()
             "Could not open or find the following file when trying to read the Size, Date, and Version :%s", {Path});
     // An archive holds only files below 2 GB; the size could not be told.
     if (Length.QuadPart > INT32_MAX)
-        throw IECustomInstallFile("The file %s is 2 GB or larger; an archive holds only files smaller than 2 GB",
-                                  {Path});
+        throw IECustomInstallFile(archive_FileHeaders::TooLargeError, {Path});
     FDate = fw_SysUtils::FileTimeToDateTime(Written);
     FSize = int(Length.QuadPart);
     File.Reset();

@@ -7,6 +7,7 @@
 #include "engine/cmp_TInstallContainer.h"
 #include "engine/cmp_TPathSpecifier.h"
 #include "framework/fw_Forms.h"
+#include "framework/fw_Handles.h"
 #include "framework/fw_Reader.h"
 #include "test_support.h"
 
@@ -48,6 +49,33 @@ inline TInstall* MakeRootAt(const TOwnedForm& Owner, const std::string& Folder)
     Root->SetDestDirType(Own);
     Root->SetDestDir("");
     return Root;
+}
+
+// An install file in Container whose source and destination name is FileName.
+inline TInstallFile* MakeFileIn(const TOwnedForm& Owner, TInstallContainer* Container, const std::string& Name,
+                                const std::string& FileName)
+{
+    auto* File = Make<TInstallFile>(Owner, Name);
+    File->SetContainer(Container);
+    File->SetFileName(FileName);
+    File->SetDestName(FileName);
+    return File;
+}
+
+// What a started test program wrote into its marker file Path, waiting up to
+// ten seconds for it to appear ("" when it never does).
+inline std::string WaitForMarker(const std::string& Path)
+{
+    for (int Tries = 0; Tries < 200; ++Tries) {
+        fw_Handles::THandle File(CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, 0, nullptr));
+        char Text[MAX_PATH * 2] = {};
+        DWORD Read = 0;
+        if (File && ReadFile(File.Get(), Text, sizeof Text - 1, &Read, nullptr) && Read > 0)
+            return std::string(Text, Read);
+        Sleep(50);
+    }
+    return "";
 }
 
 // Reads a project text into Root with the engine's classes known.

@@ -67,10 +67,6 @@ TEST(InstallFileInfo, SelfRegisteringServersAreMarkedInTheirVersion)
     }
 }
 
-} // namespace engine_tests
-
-namespace engine_tests {
-
 TEST(InstallFileInfo, SharedLibrariesAreCountedUnderTheirShortOrLongName)
 {
     test_support::TScratchDir Dir("shared");
@@ -78,9 +74,7 @@ TEST(InstallFileInfo, SharedLibrariesAreCountedUnderTheirShortOrLongName)
     ASSERT_TRUE(fw_SysUtils::ForceDirectories(Folder));
     TOwnedForm Form;
     auto* Root = MakeRootAt(Form, Folder);
-    auto* File = Make<TInstallFile>(Form, "InstallFile1");
-    File->SetContainer(Root);
-    File->SetDestName("Quorvane Shared Library.dll");
+    auto* File = MakeFileIn(Form, Root, "InstallFile1", "Quorvane Shared Library.dll");
     const std::string Long = File->TargetPath();
     ASSERT_TRUE(CopyFileA(Fixture("driver.dll").c_str(), Long.c_str(), FALSE)); // the short form needs the file
     char ShortBuffer[MAX_PATH] = {};
@@ -120,10 +114,6 @@ TEST(InstallFileInfo, SharedLibrariesAreCountedUnderTheirShortOrLongName)
     EXPECT_EQ(Count(Long), 2);
 }
 
-} // namespace engine_tests
-
-namespace engine_tests {
-
 TEST(UninstallRecord, FilesAndServersAreListedForTheUninstaller)
 {
     const std::string Product = "WendrelTests-" + std::to_string(GetCurrentProcessId());
@@ -144,10 +134,7 @@ TEST(UninstallRecord, FilesAndServersAreListedForTheUninstaller)
     TOwnedForm Form;
     auto* Root = MakeRootAt(Form, "C:\\Program Files\\Pellunar\\Ombo\\Teskor");
     auto File = [&](const char* Name, const char* FileName, bool ActiveX) {
-        auto* F = Make<TInstallFile>(Form, Name);
-        F->SetContainer(Root);
-        F->SetFileName(FileName);
-        F->SetDestName(FileName);
+        auto* F = MakeFileIn(Form, Root, Name, FileName);
         F->SetActiveX(ActiveX);
         return F;
     };
@@ -173,10 +160,6 @@ TEST(UninstallRecord, FilesAndServersAreListedForTheUninstaller)
     EXPECT_EQ(Value("Files", "Entries"), "8");
 }
 
-} // namespace engine_tests
-
-namespace engine_tests {
-
 TEST(SelfRegistration, ServersRegisterThemselvesOrSayWhyNot)
 {
     test_support::TScratchDir Dir("register");
@@ -188,13 +171,7 @@ TEST(SelfRegistration, ServersRegisterThemselvesOrSayWhyNot)
     ASSERT_TRUE(CopyFileA(Fixture("driver.dll").c_str(), (Folder + "\\plain.dll").c_str(), FALSE));
     TOwnedForm Form;
     auto* Root = MakeRootAt(Form, Folder);
-    auto File = [&](const char* Name, const char* FileName) {
-        auto* F = Make<TInstallFile>(Form, Name);
-        F->SetContainer(Root);
-        F->SetFileName(FileName);
-        F->SetDestName(FileName);
-        return F;
-    };
+    auto File = [&](const char* Name, const char* FileName) { return MakeFileIn(Form, Root, Name, FileName); };
     using exceptions_Wendrel::IException;
 
     File("Good", "regserver_ok.dll")->RegisterLibrary();
@@ -222,18 +199,7 @@ TEST(SelfRegistration, ServersRegisterThemselvesOrSayWhyNot)
 
     // A server program is started with /REGSERVER, its path quoted.
     File("Program", "run_marker.exe")->RegisterExecutable();
-    const std::string Marker = Folder + "\\run_marker.exe.ran";
-    for (int Tries = 0; Tries < 200 && fw_SysUtils::FileSizeByName(Marker) <= 0; ++Tries)
-        Sleep(50);
-    char Line[MAX_PATH * 2] = {};
-    {
-        fw_Handles::THandle M(CreateFileA(Marker.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_EXISTING, 0, nullptr));
-        DWORD Read = 0;
-        ASSERT_TRUE(M) << "the program was not started";
-        ReadFile(M.Get(), Line, sizeof Line - 1, &Read, nullptr);
-    }
-    EXPECT_EQ(std::string(Line), "\"" + Folder + "\\run_marker.exe\" /REGSERVER");
+    EXPECT_EQ(WaitForMarker(Folder + "\\run_marker.exe.ran"), "\"" + Folder + "\\run_marker.exe\" /REGSERVER");
 }
 
 } // namespace engine_tests

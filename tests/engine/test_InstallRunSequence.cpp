@@ -112,17 +112,9 @@ TEST(InstallRoot, FilesMarkedToRunStartAfterTheInstallation)
     ASSERT_TRUE(fw_SysUtils::ForceDirectories(Folder));
     TOwnedForm Form;
     auto* Root = MakeRootAt(Form, Folder);
-    auto File = [&](const char* Name, const char* DestName, bool Run) {
-        auto* F = Make<TInstallFile>(Form, Name);
-        F->SetContainer(Root);
-        F->SetFileName(DestName);
-        F->SetDestName(DestName);
-        F->SetRunAfterInstall(Run);
-        return F;
-    };
-    File("A", "first.exe", true);
-    File("B", "second.exe", false);
-    File("C", "third.exe", true);
+    MakeFileIn(Form, Root, "A", "first.exe")->SetRunAfterInstall(true);
+    MakeFileIn(Form, Root, "B", "second.exe");
+    MakeFileIn(Form, Root, "C", "third.exe")->SetRunAfterInstall(true);
     for (const char* Name : {"first.exe", "second.exe", "third.exe"})
         ASSERT_TRUE(CopyFileA(RUN_MARKER, (Folder + "\\" + Name).c_str(), FALSE)) << Name;
 
@@ -137,18 +129,7 @@ TEST(InstallRoot, FilesMarkedToRunStartAfterTheInstallation)
     EXPECT_EQ(Asked, (std::vector<std::string>{"A", "C"}));
 
     // The started program leaves its marker; wait for it, not for a moment.
-    const std::string Marker = Folder + "\\first.exe.ran";
-    for (int Tries = 0; Tries < 200 && fw_SysUtils::FileSizeByName(Marker) <= 0; ++Tries)
-        Sleep(50);
-    ASSERT_GT(fw_SysUtils::FileSizeByName(Marker), 0) << "first.exe was not started";
-    char Line[MAX_PATH * 2] = {};
-    {
-        fw_Handles::THandle M(CreateFileA(Marker.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_EXISTING, 0, nullptr));
-        DWORD Read = 0;
-        ReadFile(M.Get(), Line, sizeof Line - 1, &Read, nullptr);
-    }
-    EXPECT_EQ(std::string(Line), "\"" + Folder + "\\first.exe\""); // the whole path, quoted
+    EXPECT_EQ(WaitForMarker(Folder + "\\first.exe.ran"), "\"" + Folder + "\\first.exe\""); // the whole path, quoted
     EXPECT_FALSE(fw_SysUtils::FileExists(Folder + "\\second.exe.ran"));
     EXPECT_FALSE(fw_SysUtils::FileExists(Folder + "\\third.exe.ran"));
 }
