@@ -124,6 +124,34 @@ public:
     int PercentDone = 0;
 };
 
+// What the tree needs of a net install location. The net unit's location
+// components implement it; the tree holds them as components and asks for
+// this face with NetSourceOf.
+class TNetSource {
+public:
+    virtual ~TNetSource() = default;
+    // The login information is filled in well enough to try a download.
+    virtual bool LoginComplete() const = 0;
+    virtual std::string LoginHostname() const = 0;
+    virtual std::string LoginDirectory() const = 0;
+    virtual bool LoginIsFTP() const = 0;
+    // Fetches RemoteFileName into LocalFileName (created or overwritten).
+    virtual void GetFile(const std::string& RemoteFileName, const std::string& LocalFileName) = 0;
+    // The second receiver of the received blocks, set for one download.
+    virtual void SetDataHandler(TDataReceivedEvent Handler) = 0;
+};
+
+// The net-source face of a component, or nil when it has none.
+inline TNetSource* NetSourceOf(TComponent* Component) { return dynamic_cast<TNetSource*>(Component); }
+
+// Appends one line to the order files in the Windows folder, which log the
+// order in which containers and files were handled. A line that cannot be
+// written is lost: the log never stops an installation.
+void AppendInstallOrder(const std::string& Line);
+void AppendCompressOrder(const std::string& Line);
+inline constexpr const char* InstallOrderFile = "\\WdrlInstallOrder.txt";
+inline constexpr const char* CompressOrderFile = "\\WdrlCompressOrder.txt";
+
 // Plain lists of references.
 class TInstallContainerList : public fw_Classes::TReferenceList<TInstallContainer> {
 public:

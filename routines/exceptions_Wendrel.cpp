@@ -6,6 +6,8 @@ namespace {
 TTranslateMessageFunc TranslateFunc = nullptr;
 }
 
+bool UserAbortRequested = false;
+
 std::string TranslateMessage(const std::string& Text) { return TranslateFunc ? TranslateFunc(Text) : Text; }
 
 TTranslateMessageFunc SetTranslateMessageFunc(TTranslateMessageFunc Func)

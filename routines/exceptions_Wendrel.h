@@ -59,6 +59,10 @@ public:
     }
 };
 
+// Set once the user confirmed a Cancel; the download loop and the archive
+// downloads stop when they see it. False at start.
+extern bool UserAbortRequested;
+
 FW_EXCEPTION(IEInstall, IException);
 FW_EXCEPTION(IEInstallNetLocNil, IEInstall);
 

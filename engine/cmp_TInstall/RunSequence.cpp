@@ -112,12 +112,6 @@ void TCustomInstall::ReadInfoFromArchive()
 
 bool TCustomInstall::NeedsDownload() const { return inherited::NeedsDownload(); }
 
-void TCustomInstall::Compress(uint8_t Options)
-{
-    // NOT BUILT: compressing the root's own files into the main archive.
-    throw IEInstall("Compressing the files is not available in this build");
-}
-
 void TCustomInstall::ProcessRegisteredType(int Type, const std::string& Text)
 {
     // NOT BUILT: one pass of the run over the components of one registered type.

@@ -119,19 +119,7 @@ void TFileContainer::Execute(TInstallFileState Operation)
     }
 }
 
-void TFileContainer::CopyFiles()
-{
-    // NOT BUILT: copying the container's files to the floppy set.
-    throw IEFileContainer("Copying the files is not available in this build");
-}
-
 void TFileContainer::FreeFiles() { FreeHelpers(&TCustomInstallFile::StaticClass()); }
-
-void TFileContainer::Compress(uint8_t Options)
-{
-    // NOT BUILT: compressing the container's files into its archive.
-    throw IEFileContainer("Compressing the files is not available in this build");
-}
 
 int TFileContainer::GetCompressedSize(bool IncludeAll) const
 {
@@ -165,12 +153,6 @@ void TFileContainer::ReadInfoFromArchive()
 {
     // NOT BUILT: reading the archive's table into the files below.
     throw IEFileContainer("Reading the archive information is not available in this build");
-}
-
-void TFileContainer::ReadInfoFromFiles()
-{
-    // NOT BUILT: reading size, date and version of the source files below.
-    throw IEFileContainer("Reading the file information is not available in this build");
 }
 
 bool TFileContainer::NeedsDownload() const

@@ -51,58 +51,7 @@ void TCustomInstallFile::Loaded()
     }
 }
 
-void TCustomInstallFile::SetContainer(TInstallContainer* Value)
-{
-    if (IsLoading() || Value == FContainer) {
-        inherited::SetContainer(Value);
-        return;
-    }
-    if (Value) {
-        if (!Value->Is<TFileContainer>())
-            throw IECustomInstallFile("The following TInstallFile component %s requires the Container property to be "
-                                      "a component descended from the TFileContainer component",
-                                      {Name()});
-        if (static_cast<TFileContainer*>(Value)->FindFileBySource(SourcePath()))
-            throw IEfcDuplicateFile("There is already a file with the name :%s", {SourcePath()});
-    }
-    // A moved file keeps its own subfolder; a DLL kind keeps its fixed place.
-    // Both are settled before the move, so that a refusal changes nothing.
-    TCustomPathSpecifier* KindDir = nullptr;
-    std::string KindDestDir = FDestDir;
-    switch (FFileType) {
-    case iftApplicationSpecificDLL:
-        KindDir = SharedSpecifier<cmp_TPathSpecifier::TpsMainInstall>();
-        KindDestDir = "\\System";
-        break;
-    case iftVendorSharedDLL:
-        KindDir = SharedSpecifier<cmp_TPathSpecifier::TpsCommonFiles>();
-        KindDestDir = "\\System";
-        break;
-    case iftSystemWideDLL:
-        KindDir = SharedSpecifier<cmp_TPathSpecifier::TpsSystem>();
-        KindDestDir.clear();
-        break;
-    default:
-        break;
-    }
-    if (KindDir)
-        KindDir->Validate(this);
-    inherited::SetContainer(Value);
-    if (KindDir)
-        TInstallContainer::SetDestDirType(KindDir);
-    FDestDir = KindDestDir;
-}
-
 void TCustomInstallFile::EngineAborted(TObject* Sender) { throw exceptions_Wendrel::EAIUserAbort(); }
-
-// While a project is read the setters only store. What a value set later
-// changes in the others (destination name, help and ActiveX marks, overwrite
-// mode by kind) is not applied yet; the kind's destination is, on SetContainer.
-void TCustomInstallFile::SetActiveX(bool Value) { FActiveX = Value; }
-void TCustomInstallFile::SetDestName(const std::string& Value) { FDestName = Value; }
-void TCustomInstallFile::SetFileName(const std::string& Value) { FFileName = Value; }
-void TCustomInstallFile::SetFileType(TInstallFileType Value) { FFileType = Value; }
-void TCustomInstallFile::SetIncludeFromDir(const std::string& Value) { FIncludeFromDir = Value; }
 
 void TCustomInstallFile::SetState(TInstallFileState Value)
 {
@@ -244,41 +193,10 @@ void TCustomInstallFile::PrepareTarget()
     throw IECustomInstallFile("Preparing the target file is not available in this build");
 }
 
-void TCustomInstallFile::CompressFile()
-{
-    // NOT BUILT: compressing the file into its archive.
-    throw IECustomInstallFile("Compressing a file is not available in this build");
-}
-
-void TCustomInstallFile::CopyToDestination()
-{
-    // NOT BUILT: copying the file uncompressed to the build folder.
-    throw IECustomInstallFile("Copying a file is not available in this build");
-}
-
 void TCustomInstallFile::ReadInfoFromArchive()
 {
     // NOT BUILT: reading size, date and version from the archive record.
     throw IECustomInstallFile("Reading the archive information is not available in this build");
-}
-
-void TCustomInstallFile::ReadInfoFromFiles()
-{
-    const std::string Path = SourcePath();
-    fw_Handles::THandle File(CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    FILETIME Written{};
-    LARGE_INTEGER Length{};
-    if (!File || !GetFileTime(File.Get(), nullptr, nullptr, &Written) || !GetFileSizeEx(File.Get(), &Length))
-        throw IECustomInstallFile(
-            "Could not open or find the following file when trying to read the Size, Date, and Version :%s", {Path});
-    // An archive holds only files below 2 GB; the size could not be told.
-    if (Length.QuadPart > INT32_MAX)
-        throw IECustomInstallFile(archive_FileHeaders::TooLargeError, {Path});
-    FDate = fw_SysUtils::FileTimeToDateTime(Written);
-    FSize = int(Length.QuadPart);
-    File.Reset();
-    FVersion = cmp_TVersion::FileVersionOf(Path).substr(0, 20);
 }
 
 bool TCustomInstallFile::HasOLESelfRegister()
