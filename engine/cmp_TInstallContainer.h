@@ -319,6 +319,12 @@ public:
 
     // The downloaded copy of this object's archive recorded in the registry.
     bool FindLocalArchive(std::string& Path) const;
+    // The net location this object's archive comes from, or nil.
+    TComponent* GetNetSource() const;
+    // The folder, relative to the build folder, that mirrors the server's
+    // folder of this object's archive; the same routine names the folder of
+    // a net distribution's file list.
+    std::string GetNetPath() const;
 
     const std::string& LocalArchive() const { return FLocalArchive; }
     TlzhCommand AddToArchive() const { return FAddToArchive; }

@@ -78,6 +78,18 @@ void TFileRelated::DownloadArchive()
     throw IEFileRelated("Downloading an archive is not available in this build");
 }
 
+TComponent* TFileRelated::GetNetSource() const
+{
+    // NOT BUILT: finding the net location of this object's archive.
+    throw IEFileRelated("Finding the net location is not available in this build");
+}
+
+std::string TFileRelated::GetNetPath() const
+{
+    // NOT BUILT: the folder that mirrors the server's folder.
+    throw IEFileRelated("Naming the net folder is not available in this build");
+}
+
 bool TFileRelated::HasLocalArchive() const
 {
     std::string Path;
