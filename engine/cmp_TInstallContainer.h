@@ -169,6 +169,10 @@ TInstallContainerList& AllInstallContainers();
 TCustomInstallFileList& AllInstallFiles();
 TCustomInstallFileList& FailedRegistrations();
 extern bool RaiseRegistrationErrors;
+// The process-wide archive engine without owner: it serves every file whose
+// archive is the install root's, so the main archive's table is read once
+// per run. Other archives get an engine of their own.
+cmp_TWdrlCompress::TWdrlCompress& SharedArchiveEngine();
 // The installation's registry key, set by the install root when it loads.
 extern std::string InstallKey;
 

@@ -16,6 +16,12 @@ TCustomInstallFileList& FailedRegistrations()
     return List;
 }
 
+cmp_TWdrlCompress::TWdrlCompress& SharedArchiveEngine()
+{
+    static cmp_TWdrlCompress::TWdrlCompress Engine(nullptr);
+    return Engine;
+}
+
 // ---- TCustomInstallFile -----------------------------------------------------------
 
 FW_DEFINE_CLASS(TCustomInstallFile, TFileRelated, nullptr, nullptr)
