@@ -38,6 +38,8 @@ inline constexpr const char* InvalidParameterText =
 // aborted (a good end leaves 0).
 inline constexpr int ExitFailure = 1;
 inline constexpr int ExitUserAbort = 2;
+// A run that ended with a restart still to come.
+inline constexpr int ExitRestartPending = 3;
 
 // Makes the install root's class known to the project reader.
 void RegisterInstallClasses();
@@ -118,6 +120,9 @@ public:
     // Adds Subject (a component's Name for action 0, a file to delete for
     // action 1) to the work left for after the restart.
     virtual void AddUnfinished(const std::string& Subject, int Action);
+    // Fetches the net distribution's "filelist.lst" and gives each install
+    // file named there its size, date and version.
+    virtual void ReadRemoteFileList();
     // The program the user started: the self-extracting file, this program,
     // or the loading program's copy named by the second argument.
     std::string GetSetupPath() const;
@@ -152,9 +157,10 @@ public:
     bool Activated() const { return FActivated; }
     TComponent* InstallForm() const { return FInstallForm; }
 
-    TInstallNotifyEvent OnAfterInitialized, OnAfterInstallObjects, OnAfterNotifyBadInstall, OnAfterNotifyGoodInstall,
-        OnAfterReadArchiveInfo, OnBeforeInstallObjects, OnBeforeReadArchiveInfo, OnBeforeNotifyBadInstall,
-        OnBeforeNotifyGoodInstall, OnFailedReboot;
+    // OnAfterInstallObjects and OnBeforeInstallObjects are the file
+    // container's; the root fires the first itself, once per run.
+    TInstallNotifyEvent OnAfterInitialized, OnAfterNotifyBadInstall, OnAfterNotifyGoodInstall, OnAfterReadArchiveInfo,
+        OnBeforeReadArchiveInfo, OnBeforeNotifyBadInstall, OnBeforeNotifyGoodInstall, OnFailedReboot;
     TRebootWindowsEvent OnBeforeReboot;
     TBeforeRunFileEvent OnBeforeRunFile;
     TUserAbortEvent OnBeforeShutdown;
@@ -186,7 +192,15 @@ protected:
     fw_Classes::TNotifyEvent FPreviousOnActivate;
     bool FPreviousOnActivateSaved = false;
     std::string FCleanupBatchFile;
+    bool FRunCleanupBatch = false;
 };
+
+// The information codes the run sends before installing, in their order;
+// the last one opens the wizard.
+inline constexpr int BeforeInstallCodes[] = {-986, -976, -975, -982, -981, -977, -980};
+inline constexpr int icReadingArchiveInfo = -984;
+inline constexpr int icArchiveInfoRead = -983;
+inline constexpr int icRebootDue = -987;
 
 class TInstall : public TCustomInstall {
     FW_CLASS(TInstall, TCustomInstall)

@@ -205,6 +205,13 @@ extern bool RaiseRegistrationErrors;
 // archive is the install root's, so the main archive's table is read once
 // per run. Other archives get an engine of their own.
 cmp_TWdrlCompress::TWdrlCompress& SharedArchiveEngine();
+// The archive engine for the archive at Path: the shared one for the install
+// root's archive, otherwise one per archive, kept until the run ends, so that
+// each table is read once.
+cmp_TWdrlCompress::TWdrlCompress& ArchiveEngineFor(const std::string& Path);
+// Forgets the engines of other archives and the shared engine's table (a run
+// starts and ends with the archives as they are on disk).
+void ReleaseArchiveEngines();
 // The installation's registry key, set by the install root when it loads.
 extern std::string InstallKey;
 
@@ -409,6 +416,8 @@ public:
     ~TFileContainer() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
     int RegisteredType() const override { return rtFileContainer; }
+    void InstallObjects() override;
+    void DoInformationEventControl(TObject* Sender, int Code, TObject* PO) override;
 
     virtual bool MakesPathSpecifier() { return true; }
     virtual void DoNewDisk(TCustomInstallFile* File, TDiskParameter* DiskParameter);
@@ -561,10 +570,17 @@ public:
     virtual void ReadInfoFromFiles();
     virtual bool HasOLESelfRegister();
     virtual bool UpdateSharedDLLCount();
+    std::string GetFullArchiveFile() const override;
+
+    // Self-registration: a program by " /REGSERVER", a library otherwise.
+    void RegisterServer();
 
     // The file has an archive of its own: it comes from its own net location,
     // or its overwrite mode compares with the target before fetching it.
     bool HasOwnArchive() const;
+
+    // What a net distribution's file list says of this file.
+    void SetRemoteInfo(int Size, double Date, const std::string& Version);
 
     // IncludeFromDir, a backslash and FileName: the file's archive key.
     std::string SourcePath() const;
@@ -620,8 +636,24 @@ protected:
     bool FUpdateDLLCounter = false;
     std::string FVersion;
 
+    // The archive engine's handlers while it works for this file: progress
+    // and new disks go up the tree.
+    void EngineStatus(cmp_TWdrlCompress::TWdrlCompress* Engine, const cmp_TWdrlCompress::TlzhFileStats& Stats);
+    void EngineNewDisk(cmp_TWdrlCompress::TWdrlCompress* Engine, int Disk, std::string& Path);
+
 private:
+    void Extract();
+    void FetchArchive();
+    void AfterInstallSteps();
+    void ReadInfoFromArchiveFile(const std::string& Path);
+
     bool FOwnsUniqueIDFlag = false;
+    // While the file installs: its destination folder, resolved once, and the
+    // name the new file is written under before it takes the target's place
+    // (or, for a target in use, until the restart).
+    std::string FResolvedDestDir;
+    std::string FExtractName;
+    bool FExtractComplete = false;
 };
 
 class TInstallFile : public TCustomInstallFile {

@@ -133,8 +133,9 @@ TCustomInstall::~TCustomInstall()
     // The hook points into this object; it must not outlive it.
     if (!IsDesigning() && fw_Forms::Application)
         fw_Forms::Application->OnException = nullptr;
-    if (!FCleanupBatchFile.empty())
-        WinExec(FCleanupBatchFile.c_str(), SW_HIDE);
+    // The batch erases this program's folder once it has let go of its files.
+    if (FRunCleanupBatch && !FCleanupBatchFile.empty())
+        WinExec(("\"" + FCleanupBatchFile + "\"").c_str(), SW_HIDE);
 }
 
 void TCustomInstall::Notification(TComponent* AComponent, fw_Classes::TOperation Operation)

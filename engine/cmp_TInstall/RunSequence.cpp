@@ -1,5 +1,12 @@
 #include "Internal.h"
 
+#include "framework/fw_Handles.h"
+#include "framework/fw_Streams.h"
+#include "routines/routines_API.h"
+#include "routines/routines_Strings.h"
+
+#include <optional>
+
 namespace cmp_TInstall {
 
 void TCustomInstall::FormActivate(TObject* Sender)
@@ -22,21 +29,85 @@ void TCustomInstall::FormActivate(TObject* Sender)
 
 void TCustomInstall::Process()
 {
+    using namespace cmp_TInstallContainer;
     FAborted = false;
-    cmp_TInstallContainer::RaiseRegistrationErrors = false;
-    cmp_TInstallContainer::FailedRegistrations().Clear();
-    FUnfinishedCount = 0;
     RunStart = fw_SysUtils::Now();
+    RaiseRegistrationErrors = false;
+    FailedRegistrations().Clear();
+    FUnfinishedCount = 0;
+    FRunCleanupBatch = false;
     FRunning = true;
+    exceptions_Wendrel::UserAbortRequested = false;
+    // A run reads the archives as they are on disk now.
+    ReleaseArchiveEngines();
+    SharedArchiveEngine().Abort = false;
     // A setup built with a loading program must be started by it.
     if (FUseLoadingProgram && !FSwitches.Contains(swSourcePath))
         throw IEInstall("The path of the loading program was not passed correctly. If you are running your install "
                         "project in the IDE, then you need to add two command line parameters. In Run | Parameters | "
                         "\"Run Parameters\", type in: -d \"-sBUILDPATH\" where BUILDPATH is the path into which you "
                         "built the distributables. Example: -d \"-sC:\\My Build\".");
-    // NOT BUILT: the run from the install record to the outcome (archive
-    // information, wizard codes, the tree, the passes, reboot, good end).
-    throw IEInstall("Running the installation is not available in this build");
+    cmp_TInstallContainer::InstallKey = FindInstallRecord(true);
+    ClearUnfinished();
+    if (FSwitches.Contains(swSelfExtract))
+        // NOT BUILT: reading the extraction record of a self-extracting setup.
+        throw IEInstall("Installing from a self-extracting setup is not available in this build");
+    ReadInfoFromArchive();
+    if (OnAfterInitialized)
+        OnAfterInitialized(this);
+    for (int Code : BeforeInstallCodes)
+        SendInformation(this, Code, nullptr);
+    // A wizard's window handled a failure while it ran: the run is over.
+    if (FAborted)
+        return;
+    {
+        // OnAfterInstallObjects hears of the tree's end also when it failed.
+        fw_Handles::TScopeExit AfterInstall([this] {
+            if (cmp_TInstallContainer::TFileContainer::OnAfterInstallObjects)
+                cmp_TInstallContainer::TFileContainer::OnAfterInstallObjects(this, SharedArchiveEngine().Abort);
+        });
+        TInstallContainer::Process();
+        RaiseRegistrationErrors = true;
+        // By index over the live list: a registration is tried once more,
+        // now with its error.
+        TCustomInstallFileList& Failed = FailedRegistrations();
+        for (int I = 0; I < Failed.Count(); ++I)
+            Failed.Items(I)->RegisterServer();
+        ProcessRegisteredType(2750, "Installing ODBC drivers...");
+        ProcessRegisteredType(2875, "Installing ODBC sources...");
+        ProcessRegisteredType(3000, "Installing Vellmark Database Engine aliases...");
+        ProcessRegisteredType(7000, "Installing shell links...");
+        ProcessRegisteredType(8000, "Installing shell links...");
+        ProcessRegisteredType(4000, "Installing INI files...");
+        ProcessRegisteredType(8500, "Installing registry keys...");
+        ProcessRegisteredType(8700, "");
+    }
+    if (FUnfinishedCount > 0 || FReboot)
+        RegisterRunOnce();
+    const bool RebootDue = FReboot;
+    if (FReboot) {
+        SendInformation(this, icRebootDue, nullptr);
+        if (OnBeforeReboot)
+            OnBeforeReboot(this, FReboot);
+        // NOT BUILT: the restart itself (the language is written and the
+        // computer restarts): the run ends with the restart pending.
+    }
+    if (RebootDue) {
+        FRunning = false;
+        if (fw_Forms::Application) {
+            fw_Forms::Application->ExitCode = ExitRestartPending;
+            fw_Forms::Application->Terminate();
+        }
+        return;
+    }
+    NotifyGoodInstall();
+    Cleanup();
+    RemoveInstallRecord();
+    if (FRunAutomatic)
+        Shutdown();
+    RunFilesAfterInstall();
+    ReleaseArchiveEngines();
+    FRunning = false;
 }
 
 // A failure inside a run ends it; one outside is only shown.
@@ -105,17 +176,46 @@ void TCustomInstall::NotifyBadInstall()
 
 void TCustomInstall::ReadInfoFromArchive()
 {
-    // NOT BUILT: the root's reading of the archive information (events,
-    // cursor, status, the remote file list).
-    throw IEInstall("Reading the archive information is not available in this build");
+    if (FArchiveInfoRead)
+        return;
+    if (OnBeforeReadArchiveInfo)
+        OnBeforeReadArchiveInfo(this);
+    SendInformation(this, icReadingArchiveInfo, nullptr);
+    {
+        std::optional<fw_Forms::THourGlass> HourGlass;
+        if (FInstallForm)
+            HourGlass.emplace();
+        DisplayMessage("Reading file information...");
+        inherited::ReadInfoFromArchive();
+        if (FDistributeType != dtTraditional)
+            ReadRemoteFileList();
+    }
+    ClearMessage();
+    FArchiveInfoRead = true;
+    if (OnAfterReadArchiveInfo)
+        OnAfterReadArchiveInfo(this);
+    SendInformation(this, icArchiveInfoRead, nullptr);
 }
 
 bool TCustomInstall::NeedsDownload() const { return inherited::NeedsDownload(); }
 
 void TCustomInstall::ProcessRegisteredType(int Type, const std::string& Text)
 {
-    // NOT BUILT: one pass of the run over the components of one registered type.
-    throw IEInstall("Processing the components of one type is not available in this build");
+    bool Shown = false;
+    // By index over the live list: a component may go meanwhile.
+    cmp_TInstallContainer::TInstallContainerList& All = cmp_TInstallContainer::AllInstallContainers();
+    for (int I = 0; I < All.Count(); ++I) {
+        TInstallContainer* Container = All.Items(I);
+        if (Container->RegisteredType() != Type)
+            continue;
+        if (!Shown && !fw_SysUtils::Trim(Text).empty()) {
+            DisplayMessage(Text);
+            Shown = true;
+        }
+        Container->Process();
+    }
+    if (Shown)
+        ClearMessage();
 }
 
 void TCustomInstall::RunFilesAfterInstall()
@@ -141,8 +241,45 @@ void TCustomInstall::Cleanup()
 {
     if (!FUseLoadingProgram || FSwitches.Contains(swDebug) || !FSwitches.Contains(swCleanup) || IsDesigning())
         return;
-    // NOT BUILT: deleting the presetup files and writing the clean-up batch.
-    throw IEInstall("Cleaning up the setup copy is not available in this build");
+    bool Continue = true;
+    if (OnBeforeCleanup)
+        OnBeforeCleanup(this, Continue);
+    if (!Continue)
+        return;
+    const std::string Program = fw_SysUtils::ModuleFileName();
+    const std::string Folder = routines_Strings::ExcludeTrailingBackslash(fw_SysUtils::ExtractFilePath(Program));
+    for (const std::string& Line : PresetupFiles())
+        DeleteFileA((Folder + "\\" + fw_SysUtils::ExtractFileName(Line)).c_str());
+    FCleanupBatchFile = fw_SysUtils::ChangeFileExt(routines_API::TempFileName(false), ".bat");
+    // The folder goes only when it is the loading program's own, below the
+    // temporary folder; the program's file may stay locked for a moment after
+    // it ended, so the batch tries again, a bounded number of times.
+    std::string Temp(MAX_PATH, '\0');
+    Temp.resize(GetTempPathA(DWORD(Temp.size()), Temp.data()));
+    const bool BelowTemp =
+        !Temp.empty() && Folder.size() > Temp.size() && fw_SysUtils::SameText(Folder.substr(0, Temp.size()), Temp);
+    const bool NTFamily = routines_API::WindowsVersion() >= 2;
+    auto Q = [](const std::string& Path) { return "\"" + Path + "\""; };
+    std::string Text;
+    Text += "@ECHO OFF\r\n";
+    Text += "SET WENDREL_TRIES=0\r\n";
+    Text += ":AGAIN\r\n";
+    Text += "ERASE " + Q(Program) + "\r\n";
+    Text += "IF NOT EXIST " + Q(Program) + " GOTO ERASED\r\n";
+    Text += "SET /A WENDREL_TRIES=WENDREL_TRIES+1\r\n";
+    Text += "IF %WENDREL_TRIES% GEQ 30 GOTO ERASED\r\n";
+    Text += "PING -n 2 127.0.0.1 >NUL\r\n";
+    Text += "GOTO AGAIN\r\n";
+    Text += ":ERASED\r\n";
+    if (BelowTemp)
+        Text += (NTFamily ? "RMDIR /S /Q " : "DELTREE /Y ") + Q(Folder) + "\r\n";
+    Text += "ERASE " + Q(fw_SysUtils::ChangeFileExt(FCleanupBatchFile, ".PIF")) + "\r\n";
+    Text += "ERASE " + Q(FCleanupBatchFile) + "\r\n";
+    {
+        fw_Streams::TFileStream Batch(FCleanupBatchFile, fw_Streams::fmCreate);
+        Batch.WriteBuffer(Text.data(), Text.size());
+    }
+    FRunCleanupBatch = true;
 }
 
 void TCustomInstall::CompleteAfterReboot()

@@ -1,8 +1,12 @@
 #include "Internal.h"
 
+#include "archive/archive_FileHeaders.h"
 #include "engine/cmp_TInstall.h"
+#include "framework/fw_Forms.h"
+#include "framework/fw_Handles.h"
 #include "routines/routines_Registry.h"
 
+#include <optional>
 #include <utility>
 
 namespace cmp_TInstallContainer {
@@ -57,6 +61,123 @@ void TFileContainer::SetPathSpecifier(TpsFileContainer* Value)
 {
     StoreReference(Value);
     FPathSpecifier = Value;
+}
+
+void TFileContainer::InstallObjects()
+{
+    AppendInstallOrder("FILECONTAINER: " + FDescription);
+    // Idle again and the cursor back also when the install fails.
+    fw_Handles::TScopeExit Idle([this] { FState = ifsNone; });
+    std::optional<fw_Forms::THourGlass> HourGlass(std::in_place);
+    FState = ifsInstall;
+    std::string Path;
+    if (FindLocalArchive(Path))
+        FLocalArchive = Path;
+    ReadInfoFromArchive();
+    SendInformation(this, icContainerInstallStart, nullptr);
+    ReportUp(this, ecOperationStarts, this);
+    FOperationTotal = GetTotalSize(false);
+    FOperationDone = 0;
+    if (OnBeforeInstallObjects)
+        OnBeforeInstallObjects(this);
+    inherited::InstallObjects();
+    ReportUp(this, ecOperationEnds, this);
+    HourGlass.reset();
+    const bool WasAborted = SharedArchiveEngine().Abort;
+    SendInformation(this, icOperationEnded, nullptr);
+    if (FFireAfterInstallObjects && OnAfterInstallObjects)
+        OnAfterInstallObjects(this, WasAborted);
+}
+
+namespace {
+
+// The two entries of a status or disk report: the file, then the parameter.
+fw_Classes::TList& ReportList(TObject* PO)
+{
+    auto* List = dynamic_cast<fw_Classes::TList*>(PO);
+    if (!List)
+        throw IEFileContainer("DoInformationEventControl--PO is not a TList object");
+    if (List->Count() < 2)
+        throw IEFileContainer("DoInformationEventControl--Not engouh parameters for status event");
+    return *List;
+}
+
+TCustomInstallFile* FileOf(TObject* PO, const char* Message)
+{
+    auto* File = dynamic_cast<TCustomInstallFile*>(PO);
+    if (!File)
+        throw IEFileContainer(Message);
+    return File;
+}
+
+} // namespace
+
+void TFileContainer::DoInformationEventControl(TObject* Sender, int Code, TObject* PO)
+{
+    // An idle container neither handles nor passes on: the report stops here.
+    if (FState == ifsNone)
+        return;
+    if (!PO)
+        throw IEFileContainer("%s got a nil PO parameter", {Name()});
+    switch (Code) {
+    case ecReplacing:
+        DoReplacing(FileOf(PO, "DoInformationEventControl parameter is not TInstallFile"));
+        break;
+    case ecInstallStatus:
+    case ecCompressStatus:
+    case ecCopyStatus: {
+        fw_Classes::TList& List = ReportList(PO);
+        TCustomInstallFile* File = FileOf(List.Items(0), "DoInformationEventControl says bad first parameter");
+        auto* Status = dynamic_cast<TFileStatusParameter*>(List.Items(1));
+        if (!Status)
+            throw IEFileContainer("DoInformationEventControl says bad second parameter");
+        // Each level shows the progress of its own operation.
+        Status->TotalProcessed = FOperationDone + Status->Processed;
+        Status->TotalPercentDone = archive_FileHeaders::Percent(Status->TotalProcessed, FOperationTotal);
+        DoStatus(File, Status);
+        if (Status->FileStats.Finished)
+            FOperationDone += Status->FileStats.Size;
+        break;
+    }
+    case ecNewDisk: {
+        fw_Classes::TList& List = ReportList(PO);
+        auto* File = dynamic_cast<TCustomInstallFile*>(List.Items(0));
+        if (!File)
+            throw IEFileContainer("DoInformationEventControl says bad %d parameter", {1});
+        auto* Disk = dynamic_cast<TDiskParameter*>(List.Items(1));
+        if (!Disk)
+            throw IEFileContainer("DoInformationEventControl says bad %d parameter", {2});
+        DoNewDisk(File, Disk);
+        SendInformation(this, icNewDisk, &List);
+        break;
+    }
+    case ecDownloadStatus: {
+        auto* Download = dynamic_cast<TDownloadStatusParameter*>(PO);
+        if (!Download)
+            throw IEFileContainer("The PO object passed to %s is not a TDownloadStatusParameter object", {Name()});
+        if (OnDataReceived)
+            OnDataReceived(this, Download->FileName, Download->Bytes, Download->TotalBytes, Download->FileSize,
+                           nullptr);
+        SendInformation(this, icDownloadStatus, Download);
+        break;
+    }
+    case ecFileLeftOut:
+    case ecFileNotExtracted: {
+        TCustomInstallFile* File = FileOf(PO, "DoInformationEventControl says bad first parameter");
+        TFileStatusParameter Status;
+        Status.Processed = File->Size();
+        Status.PercentDone = 100;
+        Status.FileName = File->FileName();
+        Status.TotalProcessed = FOperationDone + File->Size();
+        Status.TotalPercentDone = archive_FileHeaders::Percent(Status.TotalProcessed, FOperationTotal);
+        DoStatus(File, &Status);
+        FOperationDone += File->Size();
+        break;
+    }
+    default:
+        break;
+    }
+    ReportUp(this, Code, PO);
 }
 
 void TFileContainer::DoNewDisk(TCustomInstallFile* File, TDiskParameter* DiskParameter)
@@ -151,8 +272,15 @@ int TFileContainer::GetTotalSize(bool IncludeAll) const { return GetSize(Include
 
 void TFileContainer::ReadInfoFromArchive()
 {
-    // NOT BUILT: reading the archive's table into the files below.
-    throw IEFileContainer("Reading the archive information is not available in this build");
+    fw_Forms::THourGlass HourGlass;
+    // By index over the helpers: the files first, then the containers.
+    for (TInstallObject* Helper : std::vector<TInstallObject*>(FHelpers))
+        if (Helper->Is<TCustomInstallFile>())
+            static_cast<TCustomInstallFile*>(Helper)->ReadInfoFromArchive();
+    for (TInstallObject* Helper : std::vector<TInstallObject*>(FHelpers))
+        if (Helper->Is<TFileContainer>())
+            static_cast<TFileContainer*>(Helper)->ReadInfoFromArchive();
+    FArchiveInfoRead = true;
 }
 
 bool TFileContainer::NeedsDownload() const
@@ -160,8 +288,10 @@ bool TFileContainer::NeedsDownload() const
     cmp_TInstall::TCustomInstall* Root = cmp_TInstall::InstallRoot();
     if (Root && Root->DistributeType() == cmp_TInstall::dtTraditional)
         return false;
-    for (int I = 0; I < FileCount(); ++I) {
-        TCustomInstallFile* File = Files(I);
+    for (TInstallObject* Helper : FHelpers) {
+        if (!Helper->Is<TCustomInstallFile>())
+            continue;
+        auto* File = static_cast<TCustomInstallFile*>(Helper);
         if (File->Net() && File->Include() && !File->NetLocation())
             return true;
     }
@@ -175,18 +305,20 @@ TCustomInstallFile* TFileContainer::Files(int Index) const
     return static_cast<TCustomInstallFile*>(Comp(Index, &TCustomInstallFile::StaticClass()));
 }
 
+// Both walk the helpers once: counting and indexing the files would walk
+// them again for every file.
 TCustomInstallFile* TFileContainer::FindFileBySource(const std::string& Path) const
 {
-    for (int I = 0; I < FileCount(); ++I)
-        if (SameText(Files(I)->SourcePath(), Path))
-            return Files(I);
+    for (TInstallObject* Helper : FHelpers)
+        if (Helper->Is<TCustomInstallFile>() && SameText(static_cast<TCustomInstallFile*>(Helper)->SourcePath(), Path))
+            return static_cast<TCustomInstallFile*>(Helper);
     return nullptr;
 }
 
 bool TFileContainer::HasNetFiles() const
 {
-    for (int I = 0; I < FileCount(); ++I)
-        if (Files(I)->Net())
+    for (TInstallObject* Helper : FHelpers)
+        if (Helper->Is<TCustomInstallFile>() && static_cast<TCustomInstallFile*>(Helper)->Net())
             return true;
     return false;
 }

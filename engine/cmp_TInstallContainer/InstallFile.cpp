@@ -1,10 +1,16 @@
 #include "Internal.h"
 
 #include "archive/archive_FileHeaders.h"
+#include "engine/cmp_TInstall.h"
+#include "framework/fw_Forms.h"
 #include "framework/fw_Handles.h"
+#include "framework/fw_Streams.h"
 #include "routines/routines_API.h"
 #include "routines/routines_Registry.h"
 #include "routines/routines_Strings.h"
+
+#include <map>
+#include <memory>
 
 namespace cmp_TInstallContainer {
 
@@ -79,17 +85,301 @@ void TCustomInstallFile::SetState(TInstallFileState Value)
     }
 }
 
+namespace {
+
+const char* const BlankDestination = "Cannot compress,copy, or install the following file because it's destination "
+                                     "directory is blank. File is :%s";
+const char* const BlankArchive = "Cannot either compress or decompress the following file because it's archive file "
+                                 "property is blank. File is :%s";
+
+// The engines of the archives other than the install root's, one per archive.
+std::map<std::string, std::unique_ptr<cmp_TWdrlCompress::TWdrlCompress>>& OtherEngines()
+{
+    static std::map<std::string, std::unique_ptr<cmp_TWdrlCompress::TWdrlCompress>> Engines;
+    return Engines;
+}
+
+// "Name.1", "Name.2", ...: the first such name free in Folder.
+std::string FreeNumberedName(const std::string& Folder, const std::string& Name)
+{
+    for (int N = 1;; ++N) {
+        const std::string Candidate = fw_SysUtils::ChangeFileExt(Name, "." + fw_SysUtils::IntToStr(N));
+        if (GetFileAttributesA((Folder + Candidate).c_str()) == INVALID_FILE_ATTRIBUTES &&
+            GetLastError() == ERROR_FILE_NOT_FOUND)
+            return Candidate;
+        if (N == INT32_MAX)
+            throw IECustomInstallFile("No free name for the new file %s in %s", {Name, Folder});
+    }
+}
+
+// Deletes Path; a read-only file loses its attribute first. False when the
+// file is there and stays (it is in use).
+bool DeleteTarget(const std::string& Path)
+{
+    if (DeleteFileA(Path.c_str()))
+        return true;
+    DWORD Error = GetLastError();
+    if (Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND)
+        return true;
+    const DWORD Attributes = GetFileAttributesA(Path.c_str());
+    if (Error == ERROR_ACCESS_DENIED && Attributes != INVALID_FILE_ATTRIBUTES &&
+        (Attributes & FILE_ATTRIBUTE_READONLY) &&
+        SetFileAttributesA(Path.c_str(), Attributes & ~DWORD(FILE_ATTRIBUTE_READONLY))) {
+        if (DeleteFileA(Path.c_str()))
+            return true;
+        SetFileAttributesA(Path.c_str(), Attributes); // in use after all: as it was
+    }
+    return false;
+}
+
+std::string Quoted(const std::string& Path) { return "\"" + Path + "\""; }
+
+} // namespace
+
+static bool IsNetFile(const TCustomInstallFile& File)
+{
+    const cmp_TInstall::TDistributeType Type = cmp_TInstall::CurrentDistributeType();
+    return Type == cmp_TInstall::dtWeb || (Type != cmp_TInstall::dtTraditional && File.Net());
+}
+
+cmp_TWdrlCompress::TWdrlCompress& ArchiveEngineFor(const std::string& Path)
+{
+    cmp_TInstall::TCustomInstall* Root = cmp_TInstall::InstallRoot();
+    if (Root && fw_SysUtils::SameText(Root->GetFullArchiveFile(), Path))
+        return SharedArchiveEngine();
+    auto& Engine = OtherEngines()[fw_SysUtils::UpperCase(Path)];
+    if (!Engine)
+        Engine = std::make_unique<cmp_TWdrlCompress::TWdrlCompress>(nullptr);
+    return *Engine;
+}
+
+void ReleaseArchiveEngines()
+{
+    OtherEngines().clear();
+    SharedArchiveEngine().SetCompressedFile("");
+}
+
 void TCustomInstallFile::InstallObjects()
 {
-    // NOT BUILT: the install of the file (overwrite decision, extraction,
-    // replacing at reboot, shared count, registrations, events).
-    throw IECustomInstallFile("Installing a file is not available in this build");
+    FReplaceAtReboot = false;
+    FExtractName.clear();
+    // A handler may leave the file out with the silent abort; it still
+    // counts as done for the progress.
+    try {
+        ReportUp(this, ecInstallStarting, this);
+        if (OnBeforeInstall)
+            OnBeforeInstall(this);
+    } catch (const fw_SysUtils::EAbort&) {
+        ReportUp(this, ecFileLeftOut, this);
+        return;
+    }
+    // The destination goes through the specifiers once per install.
+    FResolvedDestDir = GetFullDestDir();
+    fw_Handles::TScopeExit Forget([this] { FResolvedDestDir.clear(); });
+    if (fw_SysUtils::Trim(FResolvedDestDir).empty())
+        throw IECustomInstallFile(BlankDestination, {Name()});
+    const std::string Target = TargetPath();
+    FTargetExisted = fw_SysUtils::FileExists(Target);
+    FShouldInstall = !FTargetExisted;
+    if (FTargetExisted) {
+        switch (cmp_TVersion::TVersionResource::IsFileNewer(FVersion, Target, FOverwriteMode, FDate)) {
+        case cmp_TVersion::cvUnknown:
+        case cmp_TVersion::cvReplace:
+            FShouldInstall = true;
+            break;
+        case cmp_TVersion::cvSame:
+        case cmp_TVersion::cvKeep:
+            FShouldInstall = false;
+            break;
+        }
+    }
+    if (FShouldInstall) {
+        try {
+            PrepareTarget();
+        } catch (const fw_SysUtils::EAbort&) {
+            FShouldInstall = false;
+        }
+    }
+    if (!FShouldInstall) {
+        ReportUp(this, ecFileNotExtracted, this);
+        AfterInstallSteps();
+        if (OnAfterInstall)
+            OnAfterInstall(this);
+        ReportUp(this, ecFileInstalled, this);
+        TInstallContainer::InstallObjects();
+        return;
+    }
+    FetchArchive();
+    Extract();
+}
+
+// A net file's archive is downloaded first: its own, or its container's.
+void TCustomInstallFile::FetchArchive()
+{
+    if (!IsNetFile(*this))
+        return;
+    if (HasOwnArchive()) {
+        DownloadArchive();
+        return;
+    }
+    if (FContainer && FContainer->Is<TFileContainer>()) {
+        auto* Container = static_cast<TFileContainer*>(FContainer);
+        if (!Container->HasLocalArchive())
+            Container->DownloadArchive();
+    }
+}
+
+void TCustomInstallFile::Extract()
+{
+    AppendInstallOrder(fw_SysUtils::Format("CompName: %s, File: %s", {Name(), FFileName}));
+    FState = ifsInstall;
+    const std::string Temporary = routines_Strings::IncludeTrailingBackslash(FResolvedDestDir) + FExtractName;
+    cmp_TWdrlCompress::TWdrlCompress* Engine = nullptr;
+    bool Done = false;
+    fw_Handles::TScopeExit Finally([&] {
+        if (Engine) {
+            Engine->OnNewDisk = nullptr;
+            Engine->OnStatus = nullptr;
+            Engine->OnAborted = nullptr;
+            // The container reports the abort when its files are done.
+            if (Engine->Abort)
+                SharedArchiveEngine().Abort = true;
+        }
+        // Nothing half-written stays: the new file takes the target's name
+        // only when it is complete.
+        if (!Done)
+            DeleteFileA(Temporary.c_str());
+        FState = ifsNone;
+    });
+    fw_SysUtils::ForceDirectories(FResolvedDestDir);
+    const std::string Archive = GetFullArchiveFile();
+    if (fw_SysUtils::Trim(Archive).empty())
+        throw IECustomInstallFile(BlankArchive, {FFileName});
+    Engine = &ArchiveEngineFor(Archive);
+    Engine->SetCompressedFile(Archive);
+    Engine->ExtractDirectory = FResolvedDestDir;
+    Engine->ExtractName = FExtractName;
+    Engine->Overwrite = FOverwriteMode;
+    Engine->OnAborted = [this](TObject* Sender) { EngineAborted(Sender); };
+    Engine->OnNewDisk = [this](cmp_TWdrlCompress::TWdrlCompress* E, int Disk, std::string& Path) {
+        EngineNewDisk(E, Disk, Path);
+    };
+    Engine->OnStatus = [this](cmp_TWdrlCompress::TWdrlCompress* E, const cmp_TWdrlCompress::TlzhFileStats& Stats) {
+        EngineStatus(E, Stats);
+    };
+    Engine->FilesToProcess().Clear();
+    Engine->FilesToProcess().Add(SourcePath());
+    FExtractComplete = false;
+    Engine->Extract();
+    // A handler's silent abort inside the engine ends the extraction without
+    // an error: the file is left out.
+    if (!FExtractComplete) {
+        SendInformation(this, icOperationEnded, nullptr);
+        return;
+    }
+    if (!FReplaceAtReboot &&
+        !MoveFileExA(Temporary.c_str(), TargetPath().c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+        const DWORD Error = GetLastError();
+        throw IECustomInstallFile("Cannot put the new file %s in the place of %s. GetLastError return: %d",
+                                  {Temporary, TargetPath(), int(Error)});
+    }
+    Done = true;
+    AfterInstallSteps();
+    if (OnAfterInstall)
+        OnAfterInstall(this);
+    ReportUp(this, ecFileInstalled, this);
+    TInstallContainer::InstallObjects();
+    SendInformation(this, icOperationEnded, nullptr);
+}
+
+void TCustomInstallFile::EngineStatus(cmp_TWdrlCompress::TWdrlCompress*, const cmp_TWdrlCompress::TlzhFileStats& Stats)
+{
+    if (Stats.Finished && Stats.Processed == Stats.Size)
+        FExtractComplete = true;
+    TFileStatusParameter Status;
+    Status.Processed = Stats.Processed;
+    Status.PercentDone = Stats.PercentDone;
+    Status.FileName = FFileName;
+    Status.FileStats = Stats;
+    Status.TotalProcessed = Stats.TotalProcessed;
+    Status.TotalPercentDone = Stats.TotalPercentDone;
+    if (OnStatus)
+        OnStatus(this, Stats.PercentDone, Stats.TotalPercentDone);
+    SendInformation(this, icFileStatus, &Status);
+    fw_Classes::TList Report{this, &Status};
+    const int Code = FState == ifsCompress ? ecCompressStatus : FState == ifsCopying ? ecCopyStatus : ecInstallStatus;
+    ReportUp(this, Code, &Report);
+}
+
+void TCustomInstallFile::EngineNewDisk(cmp_TWdrlCompress::TWdrlCompress* Engine, int Disk, std::string& Path)
+{
+    fw_Handles::TScopeExit Unanswered([this] { SetTag(0); });
+    SetTag(0);
+    TDiskParameter Parameter;
+    Parameter.Disk = Disk;
+    Parameter.Path = routines_Strings::ExcludeTrailingBackslash(fw_SysUtils::ExtractFilePath(GetFullArchiveFile()));
+    fw_Classes::TList Report{this, &Parameter};
+    if (OnNewDisk)
+        OnNewDisk(this, Disk, Parameter.Path);
+    SendInformation(this, icNewDisk, &Report);
+    ReportUp(this, ecNewDisk, &Report);
+    if (!OnNewDisk && Tag() == 0 && fw_Forms::Application) {
+        const std::string Text =
+            fw_SysUtils::Format(exceptions_Wendrel::TranslateMessage("Please insert disk #%d"), {Disk});
+        if (fw_Forms::Application->MessageBox(Text, fw_Forms::Application->Title(), MB_OKCANCEL | MB_ICONINFORMATION) ==
+            IDCANCEL) {
+            // Asking again would only repeat the question: the user ended it.
+            Engine->Abort = true;
+            throw exceptions_Wendrel::EAIUserAbort();
+        }
+    }
+    Path = routines_Strings::ExcludeTrailingBackslash(Parameter.Path);
+    // Later files are looked for on the new disk.
+    if (auto* Main = SharedSpecifier<cmp_TPathSpecifier::TpsMainArchiveFile>())
+        Main->ArchiveDir = Path;
+}
+
+void TCustomInstallFile::AfterInstallSteps()
+{
+    using routines_Registry::hkLocalMachine;
+    const std::string DestDir = FResolvedDestDir.empty() ? GetFullDestDir() : FResolvedDestDir;
+    if (FRegisterAsHelp)
+        routines_Registry::WriteRegistryString(hkLocalMachine, "\\SOFTWARE\\Microsoft\\Windows\\Help",
+                                               fw_SysUtils::UpperCase(FDestName), DestDir);
+    if (FUpdateDLLCounter && !UpdateSharedDLLCount())
+        throw IECustomInstallFile("Cannot update the DLL count for the following file :%s:", {FFileName});
+    cmp_TInstall::TCustomInstall* Root = cmp_TInstall::InstallRoot();
+    if (FReplaceAtReboot && Root) {
+        // Registered after the restart, when the new file is in place.
+        Root->AddUnfinished(Name(), 0);
+        return;
+    }
+    if (!FActiveX)
+        return;
+    try {
+        RegisterServer();
+    } catch (const exceptions_Wendrel::EAIUserAbort&) {
+        throw;
+    } catch (const fw_SysUtils::Exception&) {
+        // Another file may be what this server needs: tried again after the tree.
+        if (RaiseRegistrationErrors)
+            throw;
+        FailedRegistrations().Add(this);
+    }
+}
+
+void TCustomInstallFile::RegisterServer()
+{
+    if (fw_SysUtils::UpperCase(fw_SysUtils::ExtractFileExt(FFileName)) == ".EXE")
+        RegisterExecutable();
+    else
+        RegisterLibrary();
 }
 
 void TCustomInstallFile::CompleteAfterReboot()
 {
-    // NOT BUILT: registering the file's ActiveX server after the reboot.
-    throw IECustomInstallFile("Completing a file after the reboot is not available in this build");
+    if (FActiveX)
+        RegisterServer();
 }
 
 namespace {
@@ -195,14 +485,115 @@ void TCustomInstallFile::RegisterExecutable()
 
 void TCustomInstallFile::PrepareTarget()
 {
-    // NOT BUILT: checking and preparing the target before the file is replaced.
-    throw IECustomInstallFile("Preparing the target file is not available in this build");
+    if (OnReplacing)
+        OnReplacing(this);
+    SendInformation(this, icReplacing, this);
+    ReportUp(this, ecReplacing, this);
+    FShouldInstall = true;
+    const std::string Folder =
+        routines_Strings::IncludeTrailingBackslash(FResolvedDestDir.empty() ? GetFullDestDir() : FResolvedDestDir);
+    const std::string Target = Folder + FDestName;
+    // The new file is written under a free numbered name beside the target
+    // and takes the target's place when it is complete.
+    FExtractName = FreeNumberedName(Folder, FDestName);
+    if (DeleteTarget(Target))
+        return;
+
+    // In use: the new file waits under its numbered name for the restart.
+    FReplaceAtReboot = true;
+    cmp_TInstall::TCustomInstall* Root = cmp_TInstall::InstallRoot();
+    const std::string ShortTarget = routines_API::ShortPathName(Target);
+    const std::string ShortTemporary = fw_SysUtils::ExtractFilePath(ShortTarget) + FExtractName;
+    if (routines_API::WindowsVersion() == 1) {
+        WritePrivateProfileStringA("Rename", ShortTarget.c_str(), ShortTemporary.c_str(),
+                                   (routines_API::WindowsDirectory() + "\\WININIT.INI").c_str());
+        if (Root)
+            Root->SetReboot(true);
+        return;
+    }
+    if (Root)
+        Root->SetReboot(true);
+    // Replace-existing as well: at the restart the old target is still there.
+    if (MoveFileExA(ShortTemporary.c_str(), ShortTarget.c_str(),
+                    MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) ||
+        !Root)
+        return;
+    // No delayed move: a batch file run once at the next start does it.
+    std::string Batch = fw_SysUtils::ChangeFileExt(routines_API::TempFileName(false), ".bat");
+    {
+        fw_Streams::TFileStream File(Batch, fw_Streams::fmCreate);
+        const std::string Lines =
+            "erase " + Quoted(ShortTarget) + "\r\nmove " + Quoted(ShortTemporary) + " " + Quoted(ShortTarget) + "\r\n";
+        File.WriteBuffer(Lines.data(), Lines.size());
+    }
+    Root->AddUnfinished(Batch, 1);
+    // Unique: a second file in use gets its own value beside the first.
+    if (!routines_Registry::AddRunOnceEntry("WendrelBatFile", Quoted(Batch), true))
+        throw IECustomInstallFile(
+            "%s cannot register a routine in the register to move the files after the computer is reboot", {Name()});
 }
 
 void TCustomInstallFile::ReadInfoFromArchive()
 {
-    // NOT BUILT: reading size, date and version from the archive record.
-    throw IECustomInstallFile("Reading the archive information is not available in this build");
+    cmp_TInstall::TCustomInstall* Root = cmp_TInstall::InstallRoot();
+    if (Root && Root->State() == ifsInstall && FArchiveInfoRead)
+        return;
+    const cmp_TInstall::TDistributeType Type = cmp_TInstall::CurrentDistributeType();
+    if (Type == cmp_TInstall::dtTraditional || (Type == cmp_TInstall::dtTraditionalNet && !FNet)) {
+        ReadInfoFromArchiveFile(GetFullArchiveFile());
+        return;
+    }
+    if (HasOwnArchive() && HasLocalArchive()) {
+        std::string Local = FLocalArchive;
+        if (fw_SysUtils::Trim(Local).empty())
+            FindLocalArchive(Local);
+        ReadInfoFromArchiveFile(Local);
+        return;
+    }
+    if (!FContainer || !FContainer->Is<TFileContainer>())
+        throw IECustomInstallFile("%s cannot perform ReadInfoFromArchive because either no container is assigned or "
+                                  "the container is not TFileContainer",
+                                  {Name()});
+    // Before the container's download there is nothing to read yet.
+    const std::string& ContainerArchive = static_cast<TFileContainer*>(FContainer)->LocalArchive();
+    if (!fw_SysUtils::Trim(ContainerArchive).empty())
+        ReadInfoFromArchiveFile(ContainerArchive);
+}
+
+void TCustomInstallFile::ReadInfoFromArchiveFile(const std::string& Path)
+{
+    if (fw_SysUtils::Trim(Path).empty())
+        throw IECustomInstallFile(BlankArchive, {FFileName});
+    cmp_TWdrlCompress::TWdrlCompress& Engine = ArchiveEngineFor(Path);
+    Engine.SetCompressedFile(Path);
+    const int Index = Engine.IndexOfUniqueID(FUniqueID);
+    if (Index < 0)
+        return; // not in this archive: the file keeps what it knows
+    // The record itself, not the status with its totals over the whole table.
+    const archive_FileHeaders::TFileHeader& Header = *Engine.Headers().GetFileHeaders(Index);
+    if (Header.Record.UniqueID != FUniqueID)
+        return;
+    FCompressedSize = Header.Record.CompressedSize;
+    FDate = Header.Record.Date;
+    FSize = Header.Record.Size;
+    FVersion = Header.Version().substr(0, archive_FileHeaders::MaxVersionLength);
+    FArchiveInfoRead = true;
+}
+
+std::string TCustomInstallFile::GetFullArchiveFile() const
+{
+    // While a net file installs, its archive is the downloaded copy.
+    if (FState == ifsInstall && IsNetFile(*this)) {
+        std::string Path;
+        if (HasOwnArchive() && !fw_SysUtils::Trim(FLocalArchive).empty())
+            return FLocalArchive;
+        if (HasOwnArchive() && FindLocalArchive(Path))
+            return Path;
+        if (FContainer && FContainer->Is<TFileContainer>() &&
+            static_cast<TFileContainer*>(FContainer)->HasLocalArchive())
+            return static_cast<TFileContainer*>(FContainer)->GetLocalArchiveFile();
+    }
+    return inherited::GetFullArchiveFile();
 }
 
 bool TCustomInstallFile::HasOLESelfRegister()
@@ -239,6 +630,13 @@ bool TCustomInstallFile::UpdateSharedDLLCount()
     return true;
 }
 
+void TCustomInstallFile::SetRemoteInfo(int Size, double Date, const std::string& Version)
+{
+    FSize = Size;
+    FDate = Date;
+    FVersion = Version.substr(0, archive_FileHeaders::MaxVersionLength);
+}
+
 bool TCustomInstallFile::HasOwnArchive() const
 {
     return FNetLocation || FOverwriteMode == owVersion || FOverwriteMode == owDate || FOverwriteMode == owVersionDate;
@@ -251,7 +649,8 @@ std::string TCustomInstallFile::SourcePath() const
 
 std::string TCustomInstallFile::TargetPath() const
 {
-    return routines_Strings::IncludeTrailingBackslash(GetFullDestDir()) + FDestName;
+    return routines_Strings::IncludeTrailingBackslash(FResolvedDestDir.empty() ? GetFullDestDir() : FResolvedDestDir) +
+           FDestName;
 }
 
 static void DefineInstallFile(fw_Classes::TPropertyBuilder<TInstallFile>& P)

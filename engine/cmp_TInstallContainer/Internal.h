@@ -12,6 +12,13 @@ T* SharedSpecifier()
     return cmp_TPathSpecifier::StandardPathSpecifiers().Find<T>();
 }
 
+// Reports Code with PO to the container of Sender, when it has one.
+inline void ReportUp(TInstallObject* Sender, int Code, TObject* PO)
+{
+    if (TInstallContainer* Container = Sender->Container())
+        Container->DoInformationEventControl(Sender, Code, PO);
+}
+
 // The UniqueID flags of the live install files.
 bool ValidUniqueID(int ID);
 void SetUniqueIDFlag(int ID, bool Taken);
