@@ -71,10 +71,14 @@ enum : int {
     icContainerProcessEnd = -989,
     icFileStatus = -998,
     icReplacing = -997,
+    icOperationEnded = -996,
     icGoodInstall = -995,
     icBadInstall = -994,
     icAfterGoodInstallPages = -979,
     icAfterBadInstallPages = -978,
+    icNewDisk = -993,
+    icContainerInstallStart = -992,
+    icDownloadStatus = -988,
     icDisplayMessage = -974,
     icClearMessage = -973,
 };
@@ -95,17 +99,23 @@ using TDataReceivedEvent = std::function<void(TObject* Sender, const std::string
 
 // Parameter objects of the information codes; the sender owns them.
 class TMessageParameter : public TObject {
+    FW_CLASS(TMessageParameter, TObject)
+
 public:
     std::string Message;
 };
 
 class TDiskParameter : public TObject {
+    FW_CLASS(TDiskParameter, TObject)
+
 public:
     int Disk = 0;
     std::string Path;
 };
 
 class TFileStatusParameter : public TObject {
+    FW_CLASS(TFileStatusParameter, TObject)
+
 public:
     int Processed = 0;
     int PercentDone = 0;
@@ -116,6 +126,8 @@ public:
 };
 
 class TDownloadStatusParameter : public TObject {
+    FW_CLASS(TDownloadStatusParameter, TObject)
+
 public:
     int Bytes = 0;
     std::string FileName;
@@ -151,6 +163,26 @@ void AppendInstallOrder(const std::string& Line);
 void AppendCompressOrder(const std::string& Line);
 inline constexpr const char* InstallOrderFile = "\\WdrlInstallOrder.txt";
 inline constexpr const char* CompressOrderFile = "\\WdrlCompressOrder.txt";
+
+// Reports that travel up the tree (DoInformationEventControl).
+enum : int {
+    ecFileInstalled = 1001,
+    ecInstallStarting = 1002,
+    ecReplacing = 1003,
+    ecBeforeCompress = 1004,
+    ecAfterCompress = 1005,
+    ecBeforeCopy = 1006,
+    ecAfterCopy = 1007,
+    ecInstallStatus = 1008,
+    ecCompressStatus = 1009,
+    ecCopyStatus = 1010,
+    ecNewDisk = 1011,
+    ecOperationStarts = 1012,
+    ecOperationEnds = 1013,
+    ecDownloadStatus = 1014,
+    ecFileLeftOut = 1015,
+    ecFileNotExtracted = 1016,
+};
 
 // Plain lists of references.
 class TInstallContainerList : public fw_Classes::TReferenceList<TInstallContainer> {
@@ -210,6 +242,10 @@ public:
     virtual void DoInformationEventControl(TObject* Sender, int Code, TObject* Param);
     // Information codes that travel down the tree.
     virtual void HandleInformation(TObject* Sender, int Code, TObject* Param);
+    // Whether the codes sent down reach this node: every node from the
+    // install files' registered type up, except the install files, which
+    // react to none.
+    virtual bool HearsInformation() const;
     virtual std::string GetFullDestDir() const;
     virtual int RegisteredType() const;
     virtual void AddObject(TInstallObject* Obj);
@@ -266,6 +302,13 @@ protected:
     int FOrder = -1;
     bool FDestDirTypeAssigned = false;
     bool FDefaultDestDirTypeMade = false;
+
+private:
+    std::vector<TInstallObject*> FListeners;
+    bool FListenersStale = true;
+    // Counts changes of the helper list, so that a walk over a copy checks
+    // membership only after a handler changed the list.
+    unsigned FHelpersChanges = 0;
 };
 
 // The registered type of a class of the tree, for messages (0 when none).
@@ -503,6 +546,7 @@ public:
     void InstallObjects() override;
     void CompleteAfterReboot() override;
     void WriteUninstallInfo(const std::string& Key) override;
+    bool HearsInformation() const final { return false; }
 
     virtual void EngineAborted(TObject* Sender);
     virtual void RegisterLibrary();
@@ -520,6 +564,10 @@ public:
     virtual void ReadInfoFromFiles();
     virtual bool HasOLESelfRegister();
     virtual bool UpdateSharedDLLCount();
+
+    // The file has an archive of its own: it comes from its own net location,
+    // or its overwrite mode compares with the target before fetching it.
+    bool HasOwnArchive() const;
 
     // IncludeFromDir, a backslash and FileName: the file's archive key.
     std::string SourcePath() const;

@@ -127,6 +127,7 @@ const TClassInfo& TObject::StaticClass()
 // ---- TPersistent -------------------------------------------------------------
 
 FW_DEFINE_CLASS(TPersistent, TObject, nullptr, nullptr)
+FW_DEFINE_CLASS(TList, TObject, nullptr, nullptr)
 
 void TPersistent::Assign(TPersistent* Source)
 {

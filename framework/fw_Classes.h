@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -476,6 +477,21 @@ public:
 protected:
     void Append(T* Item) { FItems.push_back(Item); }
     std::vector<T*> FItems;
+};
+
+// A list of object references passed as one object; it owns nothing.
+class TList : public TObject {
+    FW_CLASS(TList, TObject)
+
+public:
+    TList() = default;
+    TList(std::initializer_list<TObject*> Items) : FItems(Items) {}
+    int Count() const { return int(FItems.size()); }
+    TObject* Items(int Index) const { return FItems.at(size_t(Index)); }
+    void Add(TObject* Item) { FItems.push_back(Item); }
+
+private:
+    std::vector<TObject*> FItems;
 };
 
 // ---- string lists ----------------------------------------------------------------

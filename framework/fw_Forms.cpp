@@ -951,4 +951,17 @@ void HandleCallbackException(fw_Classes::TObject* Sender) noexcept
     }
 }
 
+namespace {
+TCursor CurrentCursor = crDefault;
+}
+
+TCursor ScreenCursor() { return CurrentCursor; }
+
+void SetScreenCursor(TCursor Value)
+{
+    CurrentCursor = Value;
+    // IDC_WAIT and IDC_ARROW, in their ANSI form.
+    SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(Value == crHourGlass ? 32514 : 32512)));
+}
+
 } // namespace fw_Forms

@@ -381,4 +381,23 @@ R CallbackBarrier(fw_Classes::TObject* Sender, R Neutral, F&& Body) noexcept
     }
 }
 
+// The application's cursor. The hourglass shows while the program is busy
+// between messages (reading an archive's table, installing a container).
+enum TCursor { crDefault, crHourGlass };
+TCursor ScreenCursor();
+void SetScreenCursor(TCursor Value);
+
+// Shows the hourglass for its lifetime and then restores the cursor it found,
+// also when the work fails.
+class THourGlass {
+public:
+    THourGlass() : FSaved(ScreenCursor()) { SetScreenCursor(crHourGlass); }
+    ~THourGlass() { SetScreenCursor(FSaved); }
+    THourGlass(const THourGlass&) = delete;
+    THourGlass& operator=(const THourGlass&) = delete;
+
+private:
+    TCursor FSaved;
+};
+
 } // namespace fw_Forms

@@ -239,6 +239,11 @@ bool TCustomInstallFile::UpdateSharedDLLCount()
     return true;
 }
 
+bool TCustomInstallFile::HasOwnArchive() const
+{
+    return FNetLocation || FOverwriteMode == owVersion || FOverwriteMode == owDate || FOverwriteMode == owVersionDate;
+}
+
 std::string TCustomInstallFile::SourcePath() const
 {
     return routines_Strings::IncludeTrailingBackslash(FIncludeFromDir) + FFileName;

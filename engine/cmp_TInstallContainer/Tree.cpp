@@ -63,6 +63,10 @@ int RegisteredTypeOfClass(TClass Class)
 
 // ---- TInstallContainer ---------------------------------------------------------
 
+FW_DEFINE_CLASS(TMessageParameter, TObject, nullptr, nullptr)
+FW_DEFINE_CLASS(TDiskParameter, TObject, nullptr, nullptr)
+FW_DEFINE_CLASS(TFileStatusParameter, TObject, nullptr, nullptr)
+FW_DEFINE_CLASS(TDownloadStatusParameter, TObject, nullptr, nullptr)
 FW_DEFINE_CLASS(TInstallContainer, TComponent, nullptr, nullptr)
 
 namespace {
@@ -104,6 +108,8 @@ TInstallContainer::~TInstallContainer()
             Other->RemoveReferences(this);
     }
     FHelpers.clear();
+    FListenersStale = true;
+    ++FHelpersChanges;
     All.Remove(this);
 }
 
@@ -205,6 +211,8 @@ void TInstallContainer::AddObject(TInstallObject* Obj)
     if (SameText(Obj->ClassName(), "TINSTALLVDE"))
         Position = 0;
     FHelpers.insert(FHelpers.begin() + std::ptrdiff_t(Position), Obj);
+    FListenersStale = true;
+    ++FHelpersChanges;
 }
 
 void TInstallContainer::Process()
@@ -238,8 +246,9 @@ void TInstallContainer::InstallObjects()
     // The order is taken at the start; a helper that a handler freed or moved
     // away meanwhile is passed over.
     const std::vector<TInstallObject*> Helpers = FHelpers;
+    const unsigned Changes = FHelpersChanges;
     for (TInstallObject* Helper : Helpers)
-        if (HasHelper(Helper) && Helper->AutoProcess())
+        if ((Changes == FHelpersChanges || HasHelper(Helper)) && Helper->AutoProcess())
             Helper->Process();
 }
 
@@ -255,8 +264,11 @@ void TInstallContainer::DialogHook() {}
 void TInstallContainer::RemoveObject(TInstallObject* Obj)
 {
     auto It = std::find(FHelpers.begin(), FHelpers.end(), Obj);
-    if (It != FHelpers.end())
+    if (It != FHelpers.end()) {
         FHelpers.erase(It);
+        FListenersStale = true;
+        ++FHelpersChanges;
+    }
 }
 
 void TInstallContainer::WriteUninstallInfo(const std::string& Key) {}
@@ -287,11 +299,27 @@ TInstallObject* TInstallContainer::Comp(int Index, TClass ComponentClass) const
                              {Index, RegisteredTypeOfClass(ComponentClass)});
 }
 
+bool TInstallContainer::HearsInformation() const { return RegisteredType() >= rtInstallFile; }
+
 void TInstallContainer::SendInformation(TObject* Sender, int Code, TObject* Param)
 {
-    const std::vector<TInstallObject*> Helpers = FHelpers;
-    for (TInstallObject* Helper : Helpers)
-        if (HasHelper(Helper) && Helper->RegisteredType() >= rtInstallFile)
+    // A status code goes out for every 4 KB block at every level: the helpers
+    // that hear codes are listed once, not found among thousands of files
+    // each time.
+    if (FListenersStale) {
+        FListeners.clear();
+        for (TInstallObject* Helper : FHelpers)
+            if (Helper->HearsInformation())
+                FListeners.push_back(Helper);
+        FListenersStale = false;
+    }
+    if (FListeners.empty())
+        return;
+    // A handler may free or move a helper meanwhile; that one is passed over.
+    const std::vector<TInstallObject*> Listeners = FListeners;
+    const unsigned Changes = FHelpersChanges;
+    for (TInstallObject* Helper : Listeners)
+        if (Changes == FHelpersChanges || HasHelper(Helper))
             Helper->HandleInformation(Sender, Code, Param);
 }
 
