@@ -18,10 +18,6 @@ using fw_SysUtils::Trim;
 
 namespace {
 
-// Information code of a download in progress, and the report that carries
-// it up the tree.
-constexpr int icDownloadStatus = -988;
-constexpr int ecDataReceived = 1014;
 constexpr const char* LocalFileValue = "LocalFile";
 
 // Why the archive's table does not read ("" when it reads).
@@ -140,7 +136,7 @@ void TFileRelated::DataReceived(TObject* Sender, const std::string& FileName, in
         OnDataReceived(this, FileName, Bytes, TotalBytes, FileSize, Buffer);
     SendInformation(this, icDownloadStatus, &Parameter);
     if (FContainer)
-        FContainer->DoInformationEventControl(this, ecDataReceived, &Parameter);
+        FContainer->DoInformationEventControl(this, ecDownloadStatus, &Parameter);
 }
 
 void TFileRelated::DownloadArchive()

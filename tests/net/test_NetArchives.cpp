@@ -99,13 +99,15 @@ TEST(NetArchives, DownloadNeedsAFilledInLocation)
 
 namespace {
 
-// Hears the information codes sent down to the files.
-class TListeningFile : public TInstallFile {
+// A helper that hears the information codes sent down the tree, as the
+// dialogs do.
+class TListener : public cmp_TInstallContainer::TInstallObject {
 public:
-    using TInstallFile::TInstallFile;
+    using TInstallObject::TInstallObject;
+    int RegisteredType() const override { return 9000; }
     void HandleInformation(fw_Classes::TObject* Sender, int Code, fw_Classes::TObject* Param) override
     {
-        if (Code == -988) {
+        if (Code == cmp_TInstallContainer::icDownloadStatus) {
             auto* P = static_cast<TDownloadStatusParameter*>(Param);
             Heard.push_back(std::to_string(P->Bytes) + "/" + std::to_string(P->TotalBytes) + "/" +
                             std::to_string(P->FileSize) + "/" + std::to_string(P->PercentDone) + " " + P->FileName);
@@ -138,7 +140,7 @@ TEST(NetArchives, ReceivedBlocksAreReportedUpAndDown)
     auto* Dir = Make<TInstallDirectory>(Form, "Dir1");
     Dir->SetContainer(Parent);
     Parent->Expected = Dir;
-    auto* Listener = new TListeningFile(Form.get());
+    auto* Listener = new TListener(Form.get());
     Listener->SetContainer(Dir);
     std::vector<std::string> Fired;
     Dir->OnDataReceived = [&](fw_Classes::TObject* Sender, const std::string& FileName, int Bytes, int TotalBytes,
