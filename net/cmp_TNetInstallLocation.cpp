@@ -306,7 +306,10 @@ TCustomNetInstallLocation::~TCustomNetInstallLocation()
 
 void TCustomNetInstallLocation::LoadWinINet()
 {
-    FLibrary = LoadLibraryA("WININET.DLL");
+    // After a missing entry point the library stays loaded; a second try
+    // looks again in the same module.
+    if (!FLibrary)
+        FLibrary = LoadLibraryA("WININET.DLL");
     if (!FLibrary)
         throw ENIL_FailLoadWININET(
             "Failed to load the Wininet.dll. If this is a hybrid installation, you might want to "

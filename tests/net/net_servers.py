@@ -35,10 +35,16 @@ SHORT_BODY = b"Q" * 100
 UNSIZED_BODY = bytes(range(256)) * 80  # 20480 bytes, three blocks and a bit
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+def free_ports(count):
+    """Distinct free ports: all are held until each has been picked."""
+    sockets = [socket.socket() for _ in range(count)]
+    try:
+        for s in sockets:
+            s.bind(("127.0.0.1", 0))
+        return [s.getsockname()[1] for s in sockets]
+    finally:
+        for s in sockets:
+            s.close()
 
 
 def wait_until_accepting(port, proc=None, seconds=20):
@@ -81,7 +87,8 @@ def main():
     procs = []
     odd = None
     try:
-        ports = {name: free_port() for name in ("FTP", "FTPUSER", "HTTP", "ODD", "CLOSED")}
+        names = ("FTP", "FTPUSER", "HTTP", "ODD", "CLOSED")
+        ports = dict(zip(names, free_ports(len(names))))
         # pyftpdlib is Debian's package; it lives beside the system's python3.
         python = sys.executable
         quiet = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}

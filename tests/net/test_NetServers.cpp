@@ -83,11 +83,6 @@ TEST(NetServers, FtpDownloadsAreByteEqual)
     User->LoginInformation()->Username = Env("WDRL_NET_FTP_USER");
     User->LoginInformation()->Password = Env("WDRL_NET_FTP_PASSWORD");
     EXPECT_EQ(Fetch(User, Name), Nested);
-
-    // The same server refuses an anonymous login.
-    auto* Refused = MakeLocation(Form, "NetRefused", ipFTP, PortOf("FTPUSER"));
-    std::string Message = MessageOf<ENIL_OpenService>([&] { Fetch(Refused, Name); });
-    EXPECT_EQ(Message.rfind("Cannot connect to host 127.0.0.1. Error message ", 0), 0u) << Message;
 }
 
 TEST(NetServers, HttpDownloadsAreByteEqualWhateverTheyStartWith)
