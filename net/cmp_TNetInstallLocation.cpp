@@ -22,8 +22,10 @@ namespace {
 
 using TInternetGetLastResponseInfoA = BOOL(WINAPI*)(DWORD*, char*, DWORD*);
 // Kept process-wide: an exception asks for the last response without
-// knowing which location raised it.
+// knowing which location raised it. It is valid while some location holds
+// the library.
 TInternetGetLastResponseInfoA InternetGetLastResponseInfoProc = nullptr;
+int LibraryHolders = 0;
 
 TCustomNetInstallLocation* TheCurrentNetLocation = nullptr;
 
@@ -299,7 +301,9 @@ TCustomNetInstallLocation::~TCustomNetInstallLocation()
         FFileHandle.Release();
         FConnection.Release();
         FSession.Release();
-        FreeLibrary(FLibrary);
+        FLibrary.Reset();
+        if (--LibraryHolders == 0)
+            InternetGetLastResponseInfoProc = nullptr;
     }
     NetLocations().Remove(this);
 }
@@ -308,15 +312,18 @@ void TCustomNetInstallLocation::LoadWinINet()
 {
     // After a missing entry point the library stays loaded; a second try
     // looks again in the same module.
-    if (!FLibrary)
-        FLibrary = LoadLibraryA("WININET.DLL");
+    if (!FLibrary) {
+        FLibrary.Reset(LoadLibraryA("WININET.DLL"));
+        if (FLibrary)
+            ++LibraryHolders;
+    }
     if (!FLibrary)
         throw ENIL_FailLoadWININET(
             "Failed to load the Wininet.dll. If this is a hybrid installation, you might want to "
             "include the WININET.DLL file in the PresetupFiles property of the TInstall "
             "component");
     auto Find = [this](auto& Proc, const char* Name) {
-        Proc = reinterpret_cast<std::remove_reference_t<decltype(Proc)>>(GetProcAddress(FLibrary, Name));
+        Proc = reinterpret_cast<std::remove_reference_t<decltype(Proc)>>(GetProcAddress(FLibrary.Get(), Name));
         if (!Proc) {
             // The message names the function, not its ANSI form.
             std::string Short(Name);

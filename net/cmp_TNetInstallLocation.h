@@ -10,6 +10,7 @@
 
 #include "engine/cmp_TInstallContainer.h"
 #include "framework/fw_Classes.h"
+#include "framework/fw_Handles.h"
 #include "framework/fw_SysUtils.h"
 #include "routines/exceptions_Wendrel.h"
 
@@ -194,7 +195,7 @@ private:
     bool FLoaded = false;
     std::string FLocalFileName;
     TInternetHandleOwner FFileHandle;
-    HMODULE FLibrary = nullptr;
+    fw_Handles::TModule FLibrary;
     TInternetHandleOwner FSession;
     TInternetHandleOwner FConnection;
     std::string FRemoteFileName;

@@ -145,6 +145,10 @@ TEST(NetInstallLocation, LocationsAreListedAndForgottenWhenTheyGo)
     EXPECT_EQ(MainNetLocation(), nullptr);
     EXPECT_EQ(Root->NetLocation(), nullptr);
     EXPECT_EQ(NetLocations().Count(), Before);
+    // With the library let go, an error no longer asks it for the response.
+    SetLastError(0);
+    EXPECT_EQ(ENIL("After").Message(),
+              "After. Error message Unregistered error code. Server . Response from server No server response");
 }
 
 TEST(NetInstallLocation, ProjectPlacesALocationAndReferencesIt)
