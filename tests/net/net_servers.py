@@ -9,10 +9,15 @@ Content-Length at all, a refusal). Waits until each accepts, runs the test
 program under Wine with the ports and the folder in its environment, and
 stops the servers however the run ends.
 
+A second run puts one test under a file-size limit, so that a download meets
+a local file that takes fewer bytes than it is given.
+
 Usage: net_servers.py EMULATOR TEST_EXE [gtest arguments...]
 """
 import os
+import resource
 import shutil
+import signal
 import socket
 import socketserver
 import subprocess
@@ -33,6 +38,16 @@ FTP_PASSWORD = "caldrevin-1029"
 # it), anything else a refusal.
 SHORT_BODY = b"Q" * 100
 UNSIZED_BODY = bytes(range(256)) * 80  # 20480 bytes, three blocks and a bit
+
+
+BIG_SIZE = 6 * 1024 * 1024
+FILE_SIZE_LIMIT = 4 * 1024 * 1024
+
+
+def limit_file_size():
+    # A write past the limit then fails with EFBIG instead of a signal.
+    signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    resource.setrlimit(resource.RLIMIT_FSIZE, (FILE_SIZE_LIMIT, FILE_SIZE_LIMIT))
 
 
 def free_ports(count):
@@ -116,6 +131,16 @@ def main():
         env["WDRL_NET_FTP_PASSWORD"] = FTP_PASSWORD
         env["WDRL_NET_UNSIZED_LENGTH"] = str(len(UNSIZED_BODY))
         run = subprocess.run([emulator, exe, "--gtest_filter=NetServers.*", *gtest_args], env=env)
+        if run.returncode != 0:
+            return run.returncode
+
+        # Once more under a real file-size limit, with a download that does
+        # not fit: the local file takes fewer bytes than it is given.
+        with open(os.path.join(root, "big.bin"), "wb") as big:
+            big.write(os.urandom(BIG_SIZE))
+        env["WDRL_NET_BIG"] = "big.bin"
+        run = subprocess.run([emulator, exe, "--gtest_filter=NetServers.LocalFileThatFillsUp", *gtest_args], env=env,
+                             preexec_fn=limit_file_size)
         return run.returncode
     finally:
         for proc in procs:

@@ -243,6 +243,18 @@ TEST(NetServers, UserAbortEndsTheTransferQuietly)
     }
 }
 
+TEST(NetServers, LocalFileThatFillsUp)
+{
+    NEED_SERVERS();
+    if (Env("WDRL_NET_BIG").empty())
+        GTEST_SKIP() << "run under a file-size limit by net_servers.py";
+    TOwnedForm Form;
+    auto* Location = MakeLocation(Form, "NetHttp", ipHTTP, PortOf("HTTP"));
+    TScratchDir Local("net-full");
+    EXPECT_TRUE(Raises<ENIL_WriteDestFile>([&] { Location->GetFile(Env("WDRL_NET_BIG"), Local / "big.bin"); },
+                                           "NetHttp could not write to the local dest file " + Local / "big.bin"));
+}
+
 namespace {
 
 // A small archive of two files, as its bytes.
