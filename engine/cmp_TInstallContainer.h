@@ -367,11 +367,14 @@ public:
     virtual void SetArchiveFile(const std::string& Value);
     virtual void SetArchiveFileType(TCustomPathSpecifier* Value);
     virtual void SetNet(bool Value);
-    // The net location (a TCustomNetInstallLocation) or nil.
+    // The net location or nil; a component that is no net source (see
+    // NetSourceOf) is refused with IEFileRelated.
     virtual void SetNetLocation(TComponent* Value);
     virtual std::string GetFullArchiveFile() const;
 
     // The downloaded copy of this object's archive recorded in the registry.
+    // DownloadArchive uses it only while its table still reads, and forgets
+    // it otherwise.
     bool FindLocalArchive(std::string& Path) const;
     // The net location this object's archive comes from, or nil.
     TComponent* GetNetSource() const;
@@ -687,6 +690,7 @@ void DefineFileRelatedProperties(fw_Classes::TPropertyBuilder<C>& P)
     P.String("ArchiveFile", &C::ArchiveFile, &C::SetArchiveFile);
     P.template Reference<TCustomPathSpecifier>("ArchiveFileType", &C::ArchiveFileType, &C::SetArchiveFileType);
     P.template Reference<TInstallContainer>("Container", &C::Container, &C::SetContainer);
+    P.template Reference<TComponent>("NetLocation", &C::NetLocation, &C::SetNetLocation);
 }
 
 } // namespace cmp_TInstallContainer

@@ -1,6 +1,7 @@
 #include "project/fTeskor_Install_D4.h"
 
 #include "framework/fw_Reader.h"
+#include "net/cmp_TNetInstallLocation.h"
 
 namespace fTeskor_Install_D4 {
 
@@ -12,6 +13,7 @@ void RegisterProjectClasses()
     cmp_TPathSpecifier::RegisterPathSpecifierClasses();
     cmp_TInstallContainer::RegisterInstallContainerClasses();
     cmp_TInstall::RegisterInstallClasses();
+    cmp_TNetInstallLocation::RegisterNetClasses();
 }
 
 namespace {

@@ -216,6 +216,7 @@ static void DefineInstall(fw_Classes::TPropertyBuilder<TInstall>& P)
                             dtTraditional);
     P.Boolean("HideMainForm", &I::HideMainForm, &I::SetHideMainForm, false);
     P.Object<TInstallInformation>("Information", &I::Information);
+    P.Reference<TComponent>("NetLocation", &I::NetLocation, &I::SetNetLocation);
     P.Lines("PresetupFiles", &I::PresetupFiles, &I::SetPresetupFiles);
     P.Boolean("Reboot", &I::Reboot, &I::SetReboot, false);
     P.Boolean("RunAutomatic", &I::RunAutomatic, &I::SetRunAutomatic, true);

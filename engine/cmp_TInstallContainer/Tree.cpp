@@ -95,10 +95,16 @@ TInstallContainer::~TInstallContainer()
     // First leave every helper list, so that no handler below asks this
     // half-destroyed node for its registered type.
     for (int I = 0; I < All.Count(); ++I) {
-        std::vector<TInstallObject*>& Helpers = All.Items(I)->FHelpers;
-        Helpers.erase(std::remove_if(Helpers.begin(), Helpers.end(),
-                                     [this](TInstallObject* H) { return static_cast<TInstallContainer*>(H) == this; }),
-                      Helpers.end());
+        TInstallContainer* Other = All.Items(I);
+        std::vector<TInstallObject*>& Helpers = Other->FHelpers;
+        auto Gone = std::remove_if(Helpers.begin(), Helpers.end(),
+                                   [this](TInstallObject* H) { return static_cast<TInstallContainer*>(H) == this; });
+        if (Gone == Helpers.end())
+            continue;
+        Helpers.erase(Gone, Helpers.end());
+        // A walk of that list under way must see that it changed.
+        Other->FListenersStale = true;
+        ++Other->FHelpersChanges;
     }
     for (int I = All.Count() - 1; I >= 0; --I) {
         if (I >= All.Count())

@@ -476,9 +476,6 @@ TEST(InstallTree, UnbuiltStepsSaySo)
     EXPECT_TRUE(
         Raises<IEFileContainer>([&] { Dir->ReadInfoFromArchive(); }, "Reading the archive information" + Unbuilt));
     EXPECT_TRUE(Raises<IEFileContainer>([&] { Dir->ReadInfoFromFiles(); }, "Reading the file information" + Unbuilt));
-    EXPECT_TRUE(Raises<IEFileRelated>([&] { Dir->DownloadArchive(); }, "Downloading an archive" + Unbuilt));
-    EXPECT_TRUE(Raises<IEFileRelated>([&] { Dir->DataReceived(nullptr, "a.1", 1, 1, 1, nullptr); },
-                                      "Reporting a download" + Unbuilt));
     // The tree walk reaches the file, which cannot install yet.
     EXPECT_TRUE(Raises<IECustomInstallFile>([&] { Dir->Process(); }, "Installing a file" + Unbuilt));
     EXPECT_TRUE(Raises<IECustomInstallFile>([&] { File->SetState(ifsCompress); }, "Compressing a file" + Unbuilt));
