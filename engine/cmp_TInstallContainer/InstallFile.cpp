@@ -102,14 +102,18 @@ std::map<std::string, std::unique_ptr<cmp_TWdrlCompress::TWdrlCompress>>& OtherE
 // "Name.1", "Name.2", ...: the first such name free in Folder.
 std::string FreeNumberedName(const std::string& Folder, const std::string& Name)
 {
-    for (int N = 1;; ++N) {
+    // Bounded: a folder that answers every name as taken is not to be trusted.
+    for (int N = 1; N <= 9999; ++N) {
         const std::string Candidate = fw_SysUtils::ChangeFileExt(Name, "." + fw_SysUtils::IntToStr(N));
-        if (GetFileAttributesA((Folder + Candidate).c_str()) == INVALID_FILE_ATTRIBUTES &&
-            GetLastError() == ERROR_FILE_NOT_FOUND)
+        if (GetFileAttributesA((Folder + Candidate).c_str()) != INVALID_FILE_ATTRIBUTES)
+            continue;
+        const DWORD Error = GetLastError();
+        if (Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND)
             return Candidate;
-        if (N == INT32_MAX)
-            throw IECustomInstallFile("No free name for the new file %s in %s", {Name, Folder});
+        throw IECustomInstallFile("Cannot look for a free name for the new file %s in %s. GetLastError return: %d",
+                                  {Name, Folder, int(Error)});
     }
+    throw IECustomInstallFile("No free name for the new file %s in %s", {Name, Folder});
 }
 
 // Deletes Path; a read-only file loses its attribute first. False when the

@@ -1,0 +1,319 @@
+// Whole installations into scratch folders, checked from outside: the bytes
+// of the installed files, the registry values, the order files.
+#include "../archive/ArchiveTestSupport.h"
+#include "EngineTestSupport.h"
+
+#include "archive/cmp_TWdrlCompress.h"
+#include "framework/fw_SysUtils.h"
+#include "routines/routines_API.h"
+
+#include <string>
+#include <vector>
+
+namespace engine_tests {
+
+using archive_test::Payload;
+using archive_test::ReadAll;
+using archive_test::WriteAll;
+
+namespace {
+
+// Reads a string value of HKLM; "" when it is missing.
+std::string MachineString(const std::string& Key, const std::string& Name)
+{
+    char Data[2048] = {};
+    DWORD Size = sizeof Data;
+    const std::string Path = !Key.empty() && Key[0] == '\\' ? Key.substr(1) : Key;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, Path.c_str(), Name.c_str(), RRF_RT_REG_SZ, nullptr, Data, &Size) !=
+        ERROR_SUCCESS)
+        return "";
+    return Data;
+}
+
+// A product of this test: payload, distribution and destination folders in
+// one scratch folder; the tree is root > group > directory with two files,
+// plus one file in a directory straight under the root; the archive
+// "files.1" is made by the archive engine from the payload.
+struct TProduct {
+    test_support::TScratchDir Scratch{"install"};
+    std::string Payload = Scratch / "payload";
+    std::string Dist = Scratch / "dist";
+    std::string Dest = Scratch / "Program Files\\Quorvane Test";
+    std::string ProductName = "Wendrel Test " + std::to_string(GetCurrentProcessId());
+    TOwnedForm Form;
+    TInstall* Root = nullptr;
+    TInstallGroup* Group = nullptr;
+    TInstallDirectory* Bin = nullptr;
+    TInstallDirectory* Docs = nullptr;
+    std::vector<TInstallFile*> Files;
+    std::vector<std::string> Names{"prog.exe", "big.dat", "guide.hlp"};
+    TArguments Arguments{{"-s" + Dist}};
+    // The order files of the prefix as they were, put back at the end.
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> SavedOrder;
+
+    TProduct()
+    {
+        fw_SysUtils::ForceDirectories(Payload);
+        fw_SysUtils::ForceDirectories(Dist);
+        WriteAll(Scratch / "payload\\prog.exe", archive_test::Payload(20000, 1));
+        WriteAll(Scratch / "payload\\big.dat", archive_test::Payload(300000, 2, false));
+        WriteAll(Scratch / "payload\\guide.hlp", archive_test::Payload(5000, 3));
+        for (const char* Name : {"\\WdrlInstallOrder.txt", "\\WdrlCompressOrder.txt"}) {
+            const std::string Path = routines_API::WindowsDirectory() + Name;
+            SavedOrder.emplace_back(Path, ReadAll(Path));
+        }
+
+        Root = MakeRootAt(Form, Dest);
+        Root->Information()->ProductName = ProductName;
+        Root->SetRunAutomatic(false);
+        Root->Loaded(); // reads the command line: the distribution folder
+        Group = Make<TInstallGroup>(Form, "Group");
+        Group->SetContainer(Root);
+        Group->SetDescription("Main group");
+        Bin = Make<TInstallDirectory>(Form, "Bin");
+        Bin->SetContainer(Group);
+        Bin->SetDestDir("\\Bin");
+        Bin->SetDescription("Programs");
+        Docs = Make<TInstallDirectory>(Form, "Docs");
+        Docs->SetContainer(Root);
+        Docs->SetDestDir("\\Docs");
+        Docs->SetDescription("Documents");
+        for (size_t I = 0; I < Names.size(); ++I) {
+            auto* File = MakeFileIn(Form, I < 2 ? static_cast<TInstallContainer*>(Bin) : Docs,
+                                    "File" + std::to_string(I + 1), Names[I]);
+            File->SetIncludeFromDir(Payload);
+            File->SetUniqueID(int(I) + 10);
+            Files.push_back(File);
+        }
+        Files[2]->SetRegisterAsHelp(true);
+        MakeArchive();
+    }
+
+    ~TProduct()
+    {
+        const std::string Uninstall = std::string(UninstallKeyBase) + ProductName;
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, Uninstall.substr(1).c_str());
+        HKEY Help = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\Help", 0, KEY_SET_VALUE, &Help) ==
+            ERROR_SUCCESS) {
+            RegDeleteValueA(Help, "GUIDE.HLP");
+            RegCloseKey(Help);
+        }
+        for (auto& [Path, Bytes] : SavedOrder) {
+            if (Bytes.empty())
+                DeleteFileA(Path.c_str());
+            else
+                WriteAll(Path, Bytes);
+        }
+    }
+
+    std::string Archive() const { return Dist + "\\files.1"; }
+
+    void MakeArchive()
+    {
+        cmp_TWdrlCompress::TWdrlCompress Engine(nullptr);
+        Engine.SetCompressedFile(Archive());
+        for (size_t I = 0; I < Files.size(); ++I) {
+            Engine.FilesToProcess().Clear();
+            Engine.FilesToProcess().Add(Files[I]->SourcePath());
+            Engine.Compress(I == 0 ? cmp_TWdrlCompress::lzcOverwrite : cmp_TWdrlCompress::lzcOnlyAdd,
+                            Files[I]->UniqueID());
+        }
+    }
+
+    std::string Target(size_t I) const { return Files[I]->TargetPath(); }
+    bool SameBytes(size_t I) const { return ReadAll(Target(I)) == ReadAll(Files[I]->SourcePath()); }
+};
+
+std::vector<std::string> Lines(const std::vector<uint8_t>& Bytes)
+{
+    std::vector<std::string> Result;
+    std::string Line;
+    for (uint8_t B : Bytes) {
+        if (B == '\n') {
+            if (!Line.empty() && Line.back() == '\r')
+                Line.pop_back();
+            Result.push_back(Line);
+            Line.clear();
+        } else
+            Line += char(B);
+    }
+    return Result;
+}
+
+} // namespace
+
+TEST(Install, ARunPutsEveryFileInPlaceAndRecordsIt)
+{
+    TProduct P;
+    const std::string OrderFile = routines_API::WindowsDirectory() + "\\WdrlInstallOrder.txt";
+    WriteAll(OrderFile, {'o', 'l', 'd'}); // a log without its last line break
+    std::vector<int> RootPercents;
+    std::vector<std::pair<std::string, int>> FileDone;
+    P.Root->TFileContainer::OnStatus = [&](TCustomInstallFile*, int, int Total) { RootPercents.push_back(Total); };
+    P.Bin->OnStatus = [&](TCustomInstallFile* F, int FilePercent, int Total) {
+        // The directory's total when each file was last reported.
+        if (FileDone.empty() || FileDone.back().first != F->Name())
+            FileDone.emplace_back(F->Name(), Total);
+        FileDone.back().second = Total;
+        (void)FilePercent;
+    };
+    bool AfterInstall = false;
+    P.Root->TFileContainer::OnAfterInstallObjects = [&](TInstallContainer* C, bool WasAborted) {
+        EXPECT_EQ(C, P.Root);
+        EXPECT_FALSE(WasAborted);
+        AfterInstall = true;
+    };
+
+    P.Root->Process();
+
+    for (size_t I = 0; I < P.Files.size(); ++I)
+        EXPECT_TRUE(P.SameBytes(I)) << P.Target(I);
+    EXPECT_EQ(P.Target(0), P.Dest + "\\Bin\\prog.exe");
+    EXPECT_TRUE(AfterInstall);
+    // No numbered new file stays beside a target.
+    EXPECT_FALSE(fw_SysUtils::FileExists(P.Dest + "\\Bin\\prog.1"));
+    // Each level shows the progress of its own operation; the root's ends whole.
+    ASSERT_FALSE(RootPercents.empty());
+    EXPECT_EQ(RootPercents.back(), 100);
+    EXPECT_TRUE(std::is_sorted(RootPercents.begin(), RootPercents.end()));
+    // A container holds its later files first: File2, then File1.
+    const std::vector<std::pair<std::string, int>> Expected{{"File2", 94}, {"File1", 100}};
+    EXPECT_EQ(FileDone, Expected); // 300000 of 320000 bytes: 93.75 is 94
+
+    const std::string Uninstall = std::string(UninstallKeyBase) + P.ProductName;
+    std::vector<std::string> Recorded;
+    for (int N = 1; N <= 3; ++N)
+        Recorded.push_back(MachineString(Uninstall + "\\Files", "File" + std::to_string(N)));
+    std::sort(Recorded.begin(), Recorded.end());
+    std::vector<std::string> Targets{P.Target(0), P.Target(1), P.Target(2)};
+    std::sort(Targets.begin(), Targets.end());
+    EXPECT_EQ(Recorded, Targets);
+    EXPECT_EQ(MachineString(Uninstall + "\\Files", "Entries"), "3");
+    EXPECT_EQ(MachineString("\\SOFTWARE\\Microsoft\\Windows\\Help", "GUIDE.HLP"), P.Dest + "\\Docs");
+    // The run ended well: its install record is gone.
+    EXPECT_TRUE(P.Root->FindInstallRecord(false).empty());
+    EXPECT_FALSE(P.Root->Running());
+
+    const std::vector<std::string> Order = Lines(ReadAll(OrderFile));
+    EXPECT_EQ(Order, (std::vector<std::string>{"old", "FILECONTAINER: TInstall component", "FILECONTAINER: Main group",
+                                               "FILECONTAINER: Programs", "CompName: File2, File: big.dat",
+                                               "CompName: File1, File: prog.exe", "FILECONTAINER: Documents",
+                                               "CompName: File3, File: guide.hlp"}));
+
+    // A second run over the same files: the targets are replaced in place.
+    WriteAll(P.Target(1), {'x'});
+    P.Root->Process();
+    EXPECT_TRUE(P.SameBytes(1));
+    EXPECT_EQ(MachineString(Uninstall + "\\Files", "Entries"), "6");
+}
+
+TEST(Install, OverwriteRulesReadOnlyTargetsAndSkippedFiles)
+{
+    TProduct P;
+    fw_SysUtils::ForceDirectories(P.Dest + "\\Bin");
+    // A newer target that owNever keeps: not extracted, yet counted as done.
+    P.Files[0]->SetOverwriteMode(owNever);
+    WriteAll(P.Target(0), {'k', 'e', 'p', 't'});
+    // A read-only target is replaced all the same.
+    WriteAll(P.Target(1), {'o', 'l', 'd'});
+    SetFileAttributesA(P.Target(1).c_str(), FILE_ATTRIBUTE_READONLY);
+    std::vector<std::string> After;
+    for (TInstallFile* F : P.Files)
+        F->OnAfterInstall = [&](TCustomInstallFile* File) { After.push_back(File->Name()); };
+    // A handler leaves the third file out with the silent abort.
+    P.Files[2]->OnBeforeInstall = [](TCustomInstallFile*) { throw fw_SysUtils::EAbort(); };
+    std::vector<int> BinTotals;
+    P.Bin->OnStatus = [&](TCustomInstallFile*, int, int Total) { BinTotals.push_back(Total); };
+
+    P.Root->Process();
+
+    EXPECT_EQ(ReadAll(P.Target(0)), (std::vector<uint8_t>{'k', 'e', 'p', 't'}));
+    EXPECT_TRUE(P.SameBytes(1));
+    EXPECT_FALSE(fw_SysUtils::FileExists(P.Target(2)));
+    EXPECT_EQ(After, (std::vector<std::string>{"File2", "File1"}));
+    ASSERT_FALSE(BinTotals.empty());
+    EXPECT_EQ(BinTotals.back(), 100);
+}
+
+TEST(Install, ADamagedArchiveLeavesNothingUnderTheTargetsName)
+{
+    TProduct P;
+    // prog.exe's data is damaged; big.dat comes before it.
+    std::vector<uint8_t> Bytes = ReadAll(P.Archive());
+    P.Root->SetRunAutomatic(false);
+    const auto Table = [&] {
+        cmp_TWdrlCompress::TWdrlCompress E(nullptr);
+        E.SetCompressedFile(P.Archive());
+        cmp_TWdrlCompress::TlzhFileStats S;
+        E.GetFileStats(E.IndexOfUniqueID(10), S);
+        return S.Header;
+    }();
+    for (int I = Table.DataStart + 100; I < Table.DataStart + 400; ++I)
+        Bytes[size_t(I)] ^= 0x5A;
+    WriteAll(P.Archive(), Bytes);
+
+    EXPECT_THROW(P.Root->Process(), fw_SysUtils::Exception);
+    EXPECT_TRUE(P.SameBytes(1));
+    EXPECT_FALSE(fw_SysUtils::FileExists(P.Target(0)));
+    EXPECT_FALSE(fw_SysUtils::FileExists(P.Dest + "\\Bin\\prog.1"));
+    // The failed run keeps its record for the next one; the test removes it.
+    const std::string Record = P.Root->FindInstallRecord(false);
+    EXPECT_FALSE(Record.empty());
+    P.Root->RemoveInstallRecord();
+}
+
+TEST(Install, ReportsUpTheTreeAreCheckedAndStopAtAnIdleContainer)
+{
+    TOwnedForm Form;
+    auto* Dir = Make<TInstallDirectory>(Form, "Dir");
+    // Outside the directory, so that its install has no file to read.
+    auto* File = Make<TInstallFile>(Form, "File");
+    int Replacing = 0;
+    Dir->OnReplacing = [&](TCustomInstallFile*) { ++Replacing; };
+    // Idle: nothing is handled, nothing checked.
+    Dir->DoInformationEventControl(File, ecReplacing, nullptr);
+    Dir->DoInformationEventControl(File, ecReplacing, File);
+    EXPECT_EQ(Replacing, 0);
+
+    // Busy (its install runs the checks from inside a handler).
+    std::vector<std::string> Messages;
+    Dir->OnBeforeInstallObjects = [&](TInstallContainer*) {
+        auto Message = [&](int Code, TObject* PO) {
+            Messages.push_back(MessageOf<IEFileContainer>([&] { Dir->DoInformationEventControl(File, Code, PO); }));
+        };
+        TFileStatusParameter Status;
+        TDiskParameter Disk;
+        fw_Classes::TList Short{File};
+        fw_Classes::TList BadFirst{&Status, &Status};
+        fw_Classes::TList BadSecond{File, &Disk};
+        fw_Classes::TList BadDisk{File, &Status};
+        Message(ecReplacing, nullptr);
+        Message(ecReplacing, &Status);
+        Message(ecInstallStatus, File);
+        Message(ecInstallStatus, &Short);
+        Message(ecInstallStatus, &BadFirst);
+        Message(ecCopyStatus, &BadSecond);
+        Message(ecNewDisk, &BadDisk);
+        Message(ecDownloadStatus, File);
+        Message(ecFileNotExtracted, &Status);
+        Dir->DoInformationEventControl(File, ecReplacing, File);
+        throw fw_SysUtils::EAbort(); // the install itself is not wanted here
+    };
+    EXPECT_THROW(Dir->InstallObjects(), fw_SysUtils::EAbort);
+    EXPECT_EQ(Messages, (std::vector<std::string>{
+                            "Dir got a nil PO parameter", "DoInformationEventControl parameter is not TInstallFile",
+                            "DoInformationEventControl--PO is not a TList object",
+                            "DoInformationEventControl--Not engouh parameters for status event",
+                            "DoInformationEventControl says bad first parameter",
+                            "DoInformationEventControl says bad second parameter",
+                            "DoInformationEventControl says bad 2 parameter",
+                            "The PO object passed to Dir is not a TDownloadStatusParameter object",
+                            "DoInformationEventControl says bad first parameter"}));
+    EXPECT_EQ(Replacing, 1);
+    // A failed install leaves the container idle and the cursor as it was.
+    EXPECT_EQ(Dir->State(), ifsNone);
+    EXPECT_EQ(fw_Forms::ScreenCursor(), fw_Forms::crDefault);
+}
+
+} // namespace engine_tests
