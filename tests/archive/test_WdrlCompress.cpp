@@ -12,6 +12,7 @@ using namespace cmp_TWdrlCompress;
 using archive_test::Corrupt;
 using archive_test::Payload;
 using archive_test::ReadAll;
+using archive_test::TFloppyCompress;
 using archive_test::TScratch;
 using archive_test::WriteAll;
 using exceptions_Wendrel::EWdrlCompress;
@@ -65,23 +66,6 @@ void ExtractOne(TWdrlCompress& C, const std::string& Key, const std::string& Dir
     C.Extract();
 }
 
-// A disk of fixed capacity: writes past it come up short, as on a full floppy.
-class TCappedStream : public fw_Streams::TFileStream {
-public:
-    TCappedStream(const std::string& Name, int64_t Capacity)
-        : TFileStream(Name, fw_Streams::fmCreate), FCapacity(Capacity)
-    {
-    }
-    size_t Write(const void* Buffer, size_t Count) override
-    {
-        int64_t Room = std::max<int64_t>(0, FCapacity - Position());
-        return TFileStream::Write(Buffer, size_t(std::min<int64_t>(Room, int64_t(Count))));
-    }
-
-private:
-    int64_t FCapacity;
-};
-
 // Cuts a file to Length bytes, as another program might while it is read.
 void Shrink(const std::string& Name, int64_t Length)
 {
@@ -90,18 +74,6 @@ void Shrink(const std::string& Name, int64_t Length)
     Pos.QuadPart = Length;
     ASSERT_TRUE(H && SetFilePointerEx(H.Get(), Pos, nullptr, FILE_BEGIN) && SetEndOfFile(H.Get())) << Name;
 }
-
-class TFloppyCompress : public TWdrlCompress {
-public:
-    using TWdrlCompress::TWdrlCompress;
-    int64_t Capacity = 0;
-
-protected:
-    std::unique_ptr<fw_Streams::TStream> CreateDiskFile(const std::string& Path) override
-    {
-        return std::make_unique<TCappedStream>(Path, Capacity);
-    }
-};
 
 } // namespace
 

@@ -7,6 +7,8 @@
 #include "framework/fw_SysUtils.h"
 #include "routines/routines_API.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -314,6 +316,153 @@ TEST(Install, ReportsUpTheTreeAreCheckedAndStopAtAnIdleContainer)
     // A failed install leaves the container idle and the cursor as it was.
     EXPECT_EQ(Dir->State(), ifsNone);
     EXPECT_EQ(fw_Forms::ScreenCursor(), fw_Forms::crDefault);
+}
+
+} // namespace engine_tests
+
+namespace engine_tests {
+
+namespace {
+
+const char* const SessionManager = "System\\CurrentControlSet\\Control\\Session Manager";
+
+// The delayed moves pending in the prefix, as the system keeps them.
+std::vector<std::string> PendingRenames()
+{
+    std::vector<char> Data(65536);
+    DWORD Size = DWORD(Data.size());
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, SessionManager, "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr,
+                     Data.data(), &Size) != ERROR_SUCCESS)
+        return {};
+    std::vector<std::string> Result;
+    for (const char* P = Data.data(); P < Data.data() + Size && *P; P += strlen(P) + 1)
+        Result.push_back(P);
+    return Result;
+}
+
+// Puts the pending moves back as they were before the test.
+struct TPendingRenamesGuard {
+    std::vector<char> Saved;
+    bool Had = false;
+    TPendingRenamesGuard()
+    {
+        Saved.resize(65536);
+        DWORD Size = DWORD(Saved.size());
+        Had = RegGetValueA(HKEY_LOCAL_MACHINE, SessionManager, "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ,
+                           nullptr, Saved.data(), &Size) == ERROR_SUCCESS;
+        Saved.resize(Size);
+    }
+    ~TPendingRenamesGuard()
+    {
+        HKEY Key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SessionManager, 0, KEY_SET_VALUE, &Key) != ERROR_SUCCESS)
+            return;
+        if (Had)
+            RegSetValueExA(Key, "PendingFileRenameOperations", 0, REG_MULTI_SZ,
+                           reinterpret_cast<const BYTE*>(Saved.data()), DWORD(Saved.size()));
+        else
+            RegDeleteValueA(Key, "PendingFileRenameOperations");
+        RegCloseKey(Key);
+    }
+};
+
+std::string LongNameOf(const std::string& Path)
+{
+    char Buffer[MAX_PATH * 2] = {};
+    const DWORD N = GetLongPathNameA(Path.c_str(), Buffer, sizeof Buffer);
+    return N > 0 && N < sizeof Buffer ? std::string(Buffer, N) : Path;
+}
+
+} // namespace
+
+TEST(Install, ATargetInUseIsReplacedAtTheRestart)
+{
+    TPendingRenamesGuard Renames;
+    THookGuard<int> ExitCode(fw_Forms::Application->ExitCode, 0);
+    TProduct P;
+    fw_SysUtils::ForceDirectories(P.Dest + "\\Bin");
+    WriteAll(P.Target(0), {'o', 'l', 'd'});
+    // Running: open without leave to delete.
+    fw_Handles::THandle Running(
+        CreateFileA(P.Target(0).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(Running);
+    bool AskedToRestart = false;
+    P.Root->OnBeforeReboot = [&](cmp_TInstall::TCustomInstall*, bool& Continue) {
+        AskedToRestart = true;
+        EXPECT_TRUE(Continue);
+    };
+
+    P.Root->Process();
+
+    Running.Reset();
+    EXPECT_TRUE(AskedToRestart);
+    EXPECT_TRUE(P.Root->Reboot());
+    EXPECT_EQ(fw_Forms::Application->ExitCode, cmp_TInstall::ExitRestartPending);
+    // The old file stays until the restart; the new one waits beside it.
+    EXPECT_EQ(ReadAll(P.Target(0)), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    const std::string Waiting = P.Dest + "\\Bin\\prog.1";
+    EXPECT_EQ(ReadAll(Waiting), ReadAll(P.Files[0]->SourcePath()));
+    EXPECT_TRUE(P.SameBytes(1));
+    // The move replaces the existing target ("!"), source and target by name.
+    const std::vector<std::string> Pending = PendingRenames();
+    bool Found = false;
+    for (size_t I = 0; I + 1 < Pending.size(); I += 2)
+        if (fw_SysUtils::SameText(LongNameOf(Pending[I].substr(4)), Waiting)) {
+            Found = true;
+            EXPECT_EQ(Pending[I + 1].substr(0, 5), "!\\??\\");
+            EXPECT_TRUE(fw_SysUtils::SameText(LongNameOf(Pending[I + 1].substr(5)), P.Target(0)));
+        }
+    EXPECT_TRUE(Found) << "no pending move of " << Waiting;
+    // The uninstall record names the real file, never the waiting one.
+    const std::string Uninstall = std::string(UninstallKeyBase) + P.ProductName;
+    std::vector<std::string> Recorded;
+    for (int N = 1; N <= 3; ++N)
+        Recorded.push_back(MachineString(Uninstall + "\\Files", "File" + std::to_string(N)));
+    EXPECT_NE(std::find(Recorded.begin(), Recorded.end(), P.Target(0)), Recorded.end());
+    // The install record stays, with the file left for after the restart,
+    // and the setup is to run once then.
+    const std::string Record = P.Root->FindInstallRecord(false);
+    ASSERT_FALSE(Record.empty());
+    EXPECT_EQ(MachineString(Record + "\\Unfinished", "File1"), "0");
+    EXPECT_NE(MachineString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce", "WendrelUnfinished"), "");
+    P.Root->RemoveInstallRecord();
+    HKEY RunOnce = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0, KEY_SET_VALUE,
+                      &RunOnce) == ERROR_SUCCESS) {
+        RegDeleteValueA(RunOnce, "WendrelUnfinished");
+        RegCloseKey(RunOnce);
+    }
+}
+
+TEST(Install, CancelAtTheDiskPromptEndsTheRunAsAUserAbort)
+{
+    TProduct P;
+    // The archive split onto disks of which only the first is there.
+    const std::string Disks = P.Scratch / "disks";
+    fw_SysUtils::ForceDirectories(Disks);
+    {
+        archive_test::TFloppyCompress Engine(nullptr);
+        Engine.Capacity = 100000;
+        Engine.OnNewDisk = [&](cmp_TWdrlCompress::TWdrlCompress*, int, std::string& Path) { Path = Disks; };
+        Engine.SetCompressedFile(P.Archive());
+        Engine.SplitToDisks(Disks, "files.1");
+    }
+    ASSERT_TRUE(fw_SysUtils::FileExists(Disks + "\\files.2"));
+    DeleteFileA((Disks + "\\files.2").c_str());
+    std::vector<std::string> Prompts;
+    THookGuard<fw_Forms::TMessageBoxHook> Boxes(fw_Forms::Application->MessageBoxHook,
+                                                [&](const std::string& Text, const std::string&, UINT) {
+                                                    Prompts.push_back(Text);
+                                                    return IDCANCEL;
+                                                });
+    TArguments FromDisks({"-s" + Disks});
+    P.Root->Loaded();
+    EXPECT_TRUE(
+        Raises<exceptions_Wendrel::EAIUserAbort>([&] { P.Root->Process(); }, "Installation aborted by the user"));
+    ASSERT_FALSE(Prompts.empty());
+    EXPECT_EQ(Prompts, std::vector<std::string>{Prompts.front()}); // asked once, not again and again
+    EXPECT_EQ(Prompts.front().substr(0, 20), "Please insert disk #");
+    P.Root->RemoveInstallRecord();
 }
 
 } // namespace engine_tests
