@@ -1,5 +1,6 @@
 #include "Internal.h"
 
+#include "engine/cmp_TPathSpecifier.h"
 #include "framework/fw_Handles.h"
 #include "framework/fw_Streams.h"
 #include "routines/routines_API.h"
@@ -38,8 +39,11 @@ void TCustomInstall::Process()
     FRunCleanupBatch = false;
     FRunning = true;
     exceptions_Wendrel::UserAbortRequested = false;
-    // A run reads the archives as they are on disk now.
+    // A run reads the archives as they are on disk now, from where the
+    // distribution is (a disk prompt of an earlier run moved it).
     ReleaseArchiveEngines();
+    if (auto* Main = cmp_TPathSpecifier::StandardPathSpecifiers().Find<cmp_TPathSpecifier::TpsMainArchiveFile>())
+        Main->ArchiveDir.clear();
     SharedArchiveEngine().Abort = false;
     // A setup built with a loading program must be started by it.
     if (FUseLoadingProgram && !FSwitches.Contains(swSourcePath))

@@ -466,3 +466,78 @@ TEST(Install, CancelAtTheDiskPromptEndsTheRunAsAUserAbort)
 }
 
 } // namespace engine_tests
+
+namespace engine_tests {
+
+namespace {
+
+// A net location that "downloads" a local file.
+class TLocalSource : public fw_Classes::TComponent, public TNetSource {
+public:
+    using TComponent::TComponent;
+    std::string Served;
+    bool LoginComplete() const override { return true; }
+    std::string LoginHostname() const override { return "localhost"; }
+    std::string LoginDirectory() const override { return ""; }
+    bool LoginIsFTP() const override { return true; }
+    void GetFile(const std::string& Remote, const std::string& Local) override
+    {
+        EXPECT_EQ(Remote, "filelist.lst");
+        ASSERT_TRUE(CopyFileA(Served.c_str(), Local.c_str(), FALSE));
+    }
+    void SetDataHandler(TDataReceivedEvent) override {}
+};
+
+std::vector<uint8_t> ListRecord(int32_t Size, double Date, const std::string& Name, const std::string& Version)
+{
+    std::vector<uint8_t> R(72, 0);
+    memcpy(R.data(), &Size, 4);
+    memcpy(R.data() + 4, &Date, 8);
+    memcpy(R.data() + 12, Name.data(), std::min<size_t>(Name.size(), 40));
+    memcpy(R.data() + 52, Version.data(), std::min<size_t>(Version.size(), 20));
+    return R;
+}
+
+} // namespace
+
+TEST(Install, TheRemoteFileListGivesEachNamedFileItsFigures)
+{
+    test_support::TScratchDir Scratch("filelist");
+    TOwnedForm Form;
+    auto* Root = MakeRootAt(Form, Scratch.Path());
+    auto* Source = Make<TLocalSource>(Form, "Net");
+    Source->Served = Scratch / "filelist.lst";
+    Root->SetNetLocation(Source);
+    auto* A = MakeFileIn(Form, Root, "Alpha", "a.dll");
+    auto* B = MakeFileIn(Form, Root, "Beta", "b.dll");
+    const std::string Forty(40, 'X'); // a name that fills its field without its zero
+    auto Write = [&](int32_t Count, std::vector<std::vector<uint8_t>> Records, size_t Cut = 0) {
+        std::vector<uint8_t> Bytes(4);
+        memcpy(Bytes.data(), &Count, 4);
+        for (auto& R : Records)
+            Bytes.insert(Bytes.end(), R.begin(), R.end());
+        Bytes.resize(Bytes.size() - Cut);
+        WriteAll(Source->Served, Bytes);
+    };
+    // Version texts of 20 characters fill their field: no zero follows.
+    Write(3, {ListRecord(1234, 45000.5, "alpha", "1.2.3.4"), ListRecord(9, 1.0, Forty, "9.9"),
+              ListRecord(77, 46000.25, "Beta", "12345678901234567890")});
+    Root->ReadRemoteFileList();
+    EXPECT_EQ(A->Size(), 1234);
+    EXPECT_EQ(A->Date(), 45000.5);
+    EXPECT_EQ(A->Version(), "1.2.3.4");
+    EXPECT_EQ(B->Size(), 77);
+    EXPECT_EQ(B->Version(), "12345678901234567890");
+
+    // A count the records do not back, or a record cut short, is a clear
+    // error: nothing is read past the end.
+    const std::string Message = "Cannot read the remote list of files: ";
+    Write(2000000000, {ListRecord(1, 1.0, "alpha", "1")});
+    EXPECT_EQ(MessageOf<exceptions_Wendrel::IEInstall>([&] { Root->ReadRemoteFileList(); }).substr(0, Message.size()),
+              Message);
+    Write(1, {ListRecord(1, 1.0, "alpha", "1")}, 1);
+    EXPECT_EQ(MessageOf<exceptions_Wendrel::IEInstall>([&] { Root->ReadRemoteFileList(); }).substr(0, Message.size()),
+              Message);
+}
+
+} // namespace engine_tests
