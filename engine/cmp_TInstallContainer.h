@@ -357,6 +357,34 @@ protected:
 
 class TpsFileContainer;
 
+// The options of TFileContainer::Compress; option n is bit n of its byte
+// (CompressOptions makes one). Bit 2 is set by the build but read by nobody.
+enum TCompressOption : uint8_t {
+    // A net file (see below) that names the main archive or no archive kind
+    // gets its archive of its own directly in the folder of this container's
+    // archive, as "<Name>.1", instead of in the folder that mirrors the server.
+    coNetBesideContainer = 0,
+    // A file or container that is no net file and names the main archive or
+    // no archive kind is appended to this container's archive. The build
+    // sets it, so that such files land in the archive being built.
+    coMainToContainer = 1,
+    // Every install file goes into the local archives, Net or not.
+    coForceNetFilesLocal = 3,
+    // Every install file goes into a net archive, Net or not.
+    coForceFilesNet = 4,
+    // Every file takes part: the size total counts all, and an excluded
+    // file or container is included while it is compressed.
+    coIncludeAll = 5,
+};
+constexpr uint8_t CompressOptions(std::initializer_list<TCompressOption> Options)
+{
+    uint8_t Byte = 0;
+    for (TCompressOption Option : Options)
+        Byte |= uint8_t(1u << Option);
+    return Byte;
+}
+constexpr bool HasCompressOption(uint8_t Options, TCompressOption Option) { return Options & (1u << Option); }
+
 // A node with install files and an archive of its own.
 class TFileContainer : public TFileRelated {
     FW_CLASS(TFileContainer, TFileRelated)
@@ -412,6 +440,10 @@ protected:
     TInstallFileState FState = ifsNone;
     bool FFireAfterInstallObjects = true;
     TpsFileContainer* FPathSpecifier = nullptr;
+
+private:
+    struct TArchiveSettings;
+    static void PutArchiveSettings(TFileRelated* Helper, const TArchiveSettings& Settings) noexcept;
 };
 
 // How a group is presented to the user; stored with the project.
@@ -486,6 +518,16 @@ struct TCompressInfo {
     uint8_t NetArchive = 0;
     std::string Archive;
 };
+// The Status of a file that went into its archive.
+inline constexpr uint8_t csCompressed = 2;
+
+// The two-entry list that a file's status and new-disk reports carry up the
+// tree: the install file, then the parameter object. The sender owns both.
+class TReportList : public TObject {
+public:
+    TReportList(TObject* File, TObject* Parameter) : Items{File, Parameter} {}
+    std::vector<TObject*> Items;
+};
 
 // The leaf of the tree: one file put on the target machine.
 class TCustomInstallFile : public TFileRelated {
@@ -517,6 +559,14 @@ public:
     virtual void ReadInfoFromFiles();
     virtual bool HasOLESelfRegister();
     virtual bool UpdateSharedDLLCount();
+    void SetDestDir(const std::string& Value) override;
+    void SetDestDirType(TCustomPathSpecifier* Value) override;
+    // The file travels in an archive of its own when it is fetched from a
+    // net location of its own or its overwrite rule needs its version.
+    bool HasOwnArchive() const;
+    // The archive engine's progress on this file: the file's OnStatus, -998
+    // to its helpers, and 1009/1008/1010 (by State) to its container.
+    void EngineStatus(cmp_TWdrlCompress::TWdrlCompress* Engine, const cmp_TWdrlCompress::TlzhFileStats& FileStats);
 
     // IncludeFromDir, a backslash and FileName: the file's archive key.
     std::string SourcePath() const;
@@ -574,6 +624,21 @@ protected:
 
 private:
     bool FOwnsUniqueIDFlag = false;
+    // Set while ApplySettings runs: the setters that the base classes call
+    // on the way then only store.
+    bool FApplyingSettings = false;
+    bool OnlyStores() const { return IsLoading() || FApplyingSettings; }
+    // Compress points the file at the archive it goes into and puts its own
+    // settings back afterwards, exactly as they were.
+    friend class TFileContainer;
+
+protected:
+    // Sets all the values that steer one another at once: the new value of
+    // the one setter that runs, the current values of the others. Checks
+    // everything before it changes anything, so a refusal changes nothing.
+    void ApplySettings(TInstallContainer* NewContainer, const std::string& NewIncludeFromDir, bool NewActiveX,
+                       TInstallFileType NewFileType, TCustomPathSpecifier* NewDestDirType, const std::string& NewDestName,
+                       const std::string& NewDestDir, const std::string& NewFileName);
 };
 
 class TInstallFile : public TCustomInstallFile {

@@ -8,16 +8,144 @@ namespace cmp_TInstallContainer {
 // Build time: compressing one file into its archive, copying it, reading its
 // size, date and version from the source.
 
+namespace {
+
+using cmp_TWdrlCompress::TWdrlCompress;
+
+// Reports that an install file sends up to its container.
+enum : int {
+    dcBeforeCompress = 1004,
+    dcAfterCompress = 1005,
+    dcBeforeCopy = 1006,
+    dcAfterCopy = 1007,
+    dcInstallStatus = 1008,
+    dcCompressStatus = 1009,
+    dcCopyStatus = 1010,
+};
+constexpr int icOperationEnded = -996;
+
+// Hooks the engine's events to File for one operation and unhooks them on
+// every path: the engine is shared and outlives the file.
+class THookedEngine {
+public:
+    THookedEngine(TWdrlCompress& Engine, TCustomInstallFile& File) : FEngine(Engine)
+    {
+        FEngine.OnAborted = [&File](fw_Classes::TObject* Sender) { File.EngineAborted(Sender); };
+        FEngine.OnStatus = [&File](TWdrlCompress* Sender, const cmp_TWdrlCompress::TlzhFileStats& Stats) {
+            File.EngineStatus(Sender, Stats);
+        };
+    }
+    ~THookedEngine()
+    {
+        FEngine.OnAborted = nullptr;
+        FEngine.OnStatus = nullptr;
+    }
+    THookedEngine(const THookedEngine&) = delete;
+    THookedEngine& operator=(const THookedEngine&) = delete;
+    TWdrlCompress* operator->() const { return &FEngine; }
+
+private:
+    TWdrlCompress& FEngine;
+};
+
+} // namespace
+
+void TCustomInstallFile::EngineStatus(TWdrlCompress* Engine, const cmp_TWdrlCompress::TlzhFileStats& FileStats)
+{
+    TFileStatusParameter Parameter;
+    Parameter.Processed = FileStats.Processed;
+    Parameter.PercentDone = FileStats.PercentDone;
+    Parameter.FileName = FFileName;
+    Parameter.FileStats = FileStats;
+    Parameter.TotalProcessed = FileStats.TotalProcessed;
+    Parameter.TotalPercentDone = FileStats.TotalPercentDone;
+    if (OnStatus)
+        OnStatus(this, FileStats.PercentDone, FileStats.TotalPercentDone);
+    SendInformation(this, icFileStatus, &Parameter);
+    const int Code = FState == ifsCompress ? dcCompressStatus : FState == ifsCopying ? dcCopyStatus : dcInstallStatus;
+    TReportList Report(this, &Parameter);
+    if (FContainer)
+        FContainer->DoInformationEventControl(this, Code, &Report);
+}
+
 void TCustomInstallFile::CompressFile()
 {
-    // NOT BUILT: compressing the file into its archive.
-    throw IECustomInstallFile("Compressing a file is not available in this build");
+    FState = ifsCompress;
+    TryFinally(
+        [this] {
+            if (OnBeforeCompress)
+                OnBeforeCompress(this);
+            if (FContainer)
+                FContainer->DoInformationEventControl(this, dcBeforeCompress, this);
+            const std::string Archive = GetFullArchiveFile();
+            if (fw_SysUtils::Trim(Archive).empty())
+                throw IECustomInstallFile("Cannot either compress or decompress the following file because it's "
+                                          "archive file property is blank. File is :%s",
+                                          {FFileName});
+            if (!FInclude)
+                return;
+            // The archive keeps at most this much of a key and would find a
+            // longer one at install time under no name at all.
+            const std::string Source = SourcePath();
+            if (int(Source.size()) > archive_FileHeaders::MaxFileNameLength)
+                throw IECustomInstallFile("Cannot compress the following file because its path is longer than the %d "
+                                          "characters that an archive can hold. File is :%s",
+                                          {archive_FileHeaders::MaxFileNameLength, Source});
+            fw_SysUtils::ForceDirectories(fw_SysUtils::ExtractFileDir(Archive));
+            THookedEngine Engine(SharedArchiveEngine(), *this);
+            Engine->SetCompressedFile(Archive);
+            Engine->FilesToProcess().Clear();
+            Engine->FilesToProcess().Add(Source);
+            Engine->Compress(FAddToArchive, FUniqueID);
+            AppendCompressOrder(fw_SysUtils::Format("CompName: %s, File: %s", {Name(), FFileName}));
+            FCompressInfo.Status = csCompressed;
+            FCompressInfo.Archive = Engine->CompressedFile();
+            if (OnAfterCompress)
+                OnAfterCompress(this);
+            if (FContainer)
+                FContainer->DoInformationEventControl(this, dcAfterCompress, this);
+        },
+        [this] {
+            FState = ifsNone;
+            // The engine starts its next compress with the flag clear again.
+            SharedArchiveEngine().Abort = true;
+            SendInformation(this, icOperationEnded, nullptr);
+        });
 }
 
 void TCustomInstallFile::CopyToDestination()
 {
-    // NOT BUILT: copying the file uncompressed to the build folder.
-    throw IECustomInstallFile("Copying a file is not available in this build");
+    FState = ifsCopying;
+    TryFinally(
+        [this] {
+            if (OnBeforeCopy)
+                OnBeforeCopy(this);
+            if (FContainer)
+                FContainer->DoInformationEventControl(this, dcBeforeCopy, this);
+            // The container's CopyFiles takes this as "leave the file out".
+            if (!FInclude)
+                throw fw_SysUtils::EAbort();
+            const std::string Dest = GetFullDestDir();
+            if (fw_SysUtils::Trim(Dest).empty())
+                throw IECustomInstallFile("Cannot compress,copy, or install the following file because it's "
+                                          "destination directory is blank. File is :%s",
+                                          {Name()});
+            fw_SysUtils::ForceDirectories(Dest);
+            THookedEngine Engine(SharedArchiveEngine(), *this);
+            // The copy follows the file's own overwrite rule, whatever the
+            // engine's last user left.
+            Engine->Overwrite = FOverwriteMode;
+            Engine->SkipFile = false;
+            Engine->CopyFile(SourcePath(), TargetPath());
+            if (OnAfterCopy)
+                OnAfterCopy(this);
+            if (FContainer)
+                FContainer->DoInformationEventControl(this, dcAfterCopy, this);
+        },
+        [this] {
+            FState = ifsNone;
+            SendInformation(this, icOperationEnded, nullptr);
+        });
 }
 
 void TCustomInstallFile::ReadInfoFromFiles()

@@ -18,7 +18,6 @@ TEST(InstallRoot, UnbuiltStepsSaySo)
         Raises<IEInstall>([&] { Root->ArchiveSetupFiles(); }, "Transferring the distribution to floppies" + Unbuilt));
     EXPECT_TRUE(Raises<IEInstall>([&] { Root->CompleteAfterReboot(); },
                                   "Completing the installation after a reboot" + Unbuilt));
-    EXPECT_TRUE(Raises<IEInstall>([&] { Root->Compress(0); }, "Compressing the files" + Unbuilt));
     EXPECT_TRUE(Raises<IEInstall>([&] { Root->ReadInfoFromArchive(); }, "Reading the archive information" + Unbuilt));
     EXPECT_TRUE(Raises<IEInstall>([&] { Root->ProcessRegisteredType(8500, "Installing registry keys..."); },
                                   "Processing the components of one type" + Unbuilt));
