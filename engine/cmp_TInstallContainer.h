@@ -637,8 +637,8 @@ protected:
     // the one setter that runs, the current values of the others. Checks
     // everything before it changes anything, so a refusal changes nothing.
     void ApplySettings(TInstallContainer* NewContainer, const std::string& NewIncludeFromDir, bool NewActiveX,
-                       TInstallFileType NewFileType, TCustomPathSpecifier* NewDestDirType, const std::string& NewDestName,
-                       const std::string& NewDestDir, const std::string& NewFileName);
+                       TInstallFileType NewFileType, TCustomPathSpecifier* NewDestDirType,
+                       const std::string& NewDestName, const std::string& NewDestDir, const std::string& NewFileName);
 };
 
 class TInstallFile : public TCustomInstallFile {
