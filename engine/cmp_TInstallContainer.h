@@ -442,6 +442,10 @@ protected:
     TpsFileContainer* FPathSpecifier = nullptr;
 
 private:
+    // The frame of a build-time operation (Compress, CopyFiles): state,
+    // events, the size total and the reports around Work, which runs only
+    // when the container is included.
+    void RunBuildOperation(TInstallFileState Operation, bool IncludeAll, const std::function<void()>& Work);
     struct TArchiveSettings;
     static void PutArchiveSettings(TFileRelated* Helper, const TArchiveSettings& Settings) noexcept;
 };

@@ -66,11 +66,11 @@ void TFileContainer::ReadInfoFromFiles()
         FileContainers(I)->ReadInfoFromFiles();
 }
 
-void TFileContainer::CopyFiles()
+void TFileContainer::RunBuildOperation(TInstallFileState Operation, bool IncludeAll, const std::function<void()>& Work)
 {
-    FState = ifsCopying;
+    FState = Operation;
     TryFinally(
-        [this] {
+        [&] {
             if (OnBeforeProcess)
                 OnBeforeProcess(this);
             if (!FInclude)
@@ -78,19 +78,9 @@ void TFileContainer::CopyFiles()
             if (FContainer)
                 FContainer->DoInformationEventControl(this, dcOperationStarts, this);
             ReadInfoFromFiles();
-            FOperationTotal = GetTotalSize(false);
+            FOperationTotal = GetTotalSize(IncludeAll);
             FOperationDone = 0;
-            for (int I = 0; I < FileCount(); ++I) {
-                // A file that is not included, or that a handler leaves out,
-                // ends its copy with the silent abort: only that file is
-                // skipped, the others are still copied.
-                try {
-                    Files(I)->CopyToDestination();
-                } catch (const fw_SysUtils::EAbort&) {
-                }
-            }
-            for (int I = 0; I < FileContainerCount(); ++I)
-                FileContainers(I)->CopyFiles();
+            Work();
             if (OnAfterProcess)
                 OnAfterProcess(this);
             if (FContainer)
@@ -100,6 +90,23 @@ void TFileContainer::CopyFiles()
             FState = ifsNone;
             SendInformation(this, icOperationEnded, nullptr);
         });
+}
+
+void TFileContainer::CopyFiles()
+{
+    RunBuildOperation(ifsCopying, false, [this] {
+        for (int I = 0; I < FileCount(); ++I) {
+            // A file that is not included, or that a handler leaves out, ends
+            // its copy with the silent abort: only that file is skipped, the
+            // others are still copied.
+            try {
+                Files(I)->CopyToDestination();
+            } catch (const fw_SysUtils::EAbort&) {
+            }
+        }
+        for (int I = 0; I < FileContainerCount(); ++I)
+            FileContainers(I)->CopyFiles();
+    });
 }
 
 // What Compress changes on a helper for the length of its compress.
@@ -135,85 +142,65 @@ void TFileContainer::Compress(uint8_t Options)
     if (ForceLocal && ForceNet)
         throw IEFileContainer("Cannot pass both coForceNetFilesLocal and coForceFilesNet to Compress");
 
-    FState = ifsCompress;
-    TryFinally(
-        [&] {
-            if (OnBeforeProcess)
-                OnBeforeProcess(this);
-            if (!FInclude)
-                return;
-            if (FContainer)
-                FContainer->DoInformationEventControl(this, dcOperationStarts, this);
-            ReadInfoFromFiles();
-            FOperationTotal = GetTotalSize(IncludeAll);
-            FOperationDone = 0;
+    RunBuildOperation(ifsCompress, IncludeAll, [&] {
+        const std::string Archive = GetFullArchiveFile();
+        const std::string ArchiveDir = fw_SysUtils::ExtractFileDir(Archive);
+        // The net archive of the files without one of their own, when
+        // this container has a net location to mirror.
+        if (const std::string NetPath = NetPathOrBlank(*this); !NetPath.empty())
+            FLocalArchive = ArchiveDir + "\\" + NetPath + "\\" + Name() + ".1";
+        if (FAddToArchive == lzcOverwrite)
+            DeleteOldArchive(*this, fw_SysUtils::ChangeFileExt(Archive, ".1"));
+        if (HasNetFiles() || (ForceNet && FileCount() > 0))
+            DeleteOldArchive(*this, FLocalArchive);
 
-            const std::string Archive = GetFullArchiveFile();
-            const std::string ArchiveDir = fw_SysUtils::ExtractFileDir(Archive);
-            // The net archive of the files without one of their own, when
-            // this container has a net location to mirror.
-            if (const std::string NetPath = NetPathOrBlank(*this); !NetPath.empty())
-                FLocalArchive = ArchiveDir + "\\" + NetPath + "\\" + Name() + ".1";
-            if (FAddToArchive == lzcOverwrite)
-                DeleteOldArchive(*this, fw_SysUtils::ChangeFileExt(Archive, ".1"));
-            if (HasNetFiles() || (ForceNet && FileCount() > 0))
-                DeleteOldArchive(*this, FLocalArchive);
+        for (int I = 0; I < HelperCount(); ++I) {
+            if (!Helpers(I)->Is<TFileRelated>())
+                continue;
+            auto* Helper = static_cast<TFileRelated*>(Helpers(I));
+            auto* File = Helper->Is<TCustomInstallFile>() ? static_cast<TCustomInstallFile*>(Helper) : nullptr;
+            const bool NetFile = File && !ForceLocal && (File->Net() || ForceNet);
+            const TArchiveSettings Saved{Helper->AddToArchive(), Helper->ArchiveFile(), Helper->ArchiveFileType(),
+                                         Helper->Include()};
+            fw_Handles::TScopeExit PutBack([Helper, &Saved] { PutArchiveSettings(Helper, Saved); });
+            if (!Saved.Include && IncludeAll)
+                Helper->SetInclude(true);
 
-            for (int I = 0; I < HelperCount(); ++I) {
-                if (!Helpers(I)->Is<TFileRelated>())
-                    continue;
-                auto* Helper = static_cast<TFileRelated*>(Helpers(I));
-                auto* File = Helper->Is<TCustomInstallFile>() ? static_cast<TCustomInstallFile*>(Helper) : nullptr;
-                const bool NetFile = File && !ForceLocal && (File->Net() || ForceNet);
-                const TArchiveSettings Saved{Helper->AddToArchive(), Helper->ArchiveFile(), Helper->ArchiveFileType(),
-                                             Helper->Include()};
-                fw_Handles::TScopeExit PutBack([Helper, &Saved] { PutArchiveSettings(Helper, Saved); });
-                if (!Saved.Include && IncludeAll)
-                    Helper->SetInclude(true);
-
-                const bool MainOrNone = NamesMainOrNoArchive(*Helper);
-                // A file's own net archive, named after it, in the folder that
-                // mirrors the server (or beside this container's archive).
-                auto OwnNetArchive = [&] {
-                    if (MainOrNone && HasCompressOption(Options, coNetBesideContainer))
-                        return ArchiveDir + "\\" + File->Name() + ".1";
-                    return ArchiveDir + "\\" + File->GetNetPath() + "\\" + File->Name() + ".1";
-                };
-                TCustomPathSpecifier* const NoKind = nullptr;
-                if (NetFile && File->HasOwnArchive()) {
-                    // One file per archive: built anew, never appended to the
-                    // copy of an earlier build.
-                    File->SetAddToArchive(lzcOverwrite);
-                    File->SetArchiveFileType(NoKind);
-                    File->SetArchiveFile(OwnNetArchive());
-                    File->FCompressInfo.NetArchive = 1;
-                } else if (NetFile) {
-                    File->SetAddToArchive(lzcOnlyAdd);
-                    File->SetArchiveFileType(NoKind);
-                    File->SetArchiveFile(FLocalArchive);
-                    File->FCompressInfo.NetArchive = 1;
-                } else if (Helper->ArchiveFileType() && Helper->ArchiveFileType()->Is<TpsContainerArchiveFile>()) {
-                    Helper->SetAddToArchive(lzcOnlyAdd);
-                } else if (MainOrNone && HasCompressOption(Options, coMainToContainer)) {
-                    Helper->SetAddToArchive(lzcOnlyAdd);
-                    Helper->SetArchiveFileType(NoKind);
-                    Helper->SetArchiveFile(Archive);
-                }
-
-                if (File)
-                    File->CompressFile();
-                else if (Helper->Is<TFileContainer>())
-                    static_cast<TFileContainer*>(Helper)->Compress(Options);
+            const bool MainOrNone = NamesMainOrNoArchive(*Helper);
+            // A file's own net archive, named after it, in the folder that
+            // mirrors the server (or beside this container's archive).
+            auto OwnNetArchive = [&] {
+                if (MainOrNone && HasCompressOption(Options, coNetBesideContainer))
+                    return ArchiveDir + "\\" + File->Name() + ".1";
+                return ArchiveDir + "\\" + File->GetNetPath() + "\\" + File->Name() + ".1";
+            };
+            TCustomPathSpecifier* const NoKind = nullptr;
+            if (NetFile && File->HasOwnArchive()) {
+                // One file per archive: built anew, never appended to the
+                // copy of an earlier build.
+                File->SetAddToArchive(lzcOverwrite);
+                File->SetArchiveFileType(NoKind);
+                File->SetArchiveFile(OwnNetArchive());
+                File->FCompressInfo.NetArchive = 1;
+            } else if (NetFile) {
+                File->SetAddToArchive(lzcOnlyAdd);
+                File->SetArchiveFileType(NoKind);
+                File->SetArchiveFile(FLocalArchive);
+                File->FCompressInfo.NetArchive = 1;
+            } else if (Helper->ArchiveFileType() && Helper->ArchiveFileType()->Is<TpsContainerArchiveFile>()) {
+                Helper->SetAddToArchive(lzcOnlyAdd);
+            } else if (MainOrNone && HasCompressOption(Options, coMainToContainer)) {
+                Helper->SetAddToArchive(lzcOnlyAdd);
+                Helper->SetArchiveFileType(NoKind);
+                Helper->SetArchiveFile(Archive);
             }
-            if (OnAfterProcess)
-                OnAfterProcess(this);
-            if (FContainer)
-                FContainer->DoInformationEventControl(this, dcOperationEnds, this);
-        },
-        [this] {
-            FState = ifsNone;
-            SendInformation(this, icOperationEnded, nullptr);
-        });
+
+            if (File)
+                File->CompressFile();
+            else if (Helper->Is<TFileContainer>())
+                static_cast<TFileContainer*>(Helper)->Compress(Options);
+        }
+    });
 }
 
 } // namespace cmp_TInstallContainer
