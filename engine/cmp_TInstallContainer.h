@@ -631,7 +631,12 @@ private:
     // Set while ApplySettings runs: the setters that the base classes call
     // on the way then only store.
     bool FApplyingSettings = false;
-    bool OnlyStores() const { return IsLoading() || FApplyingSettings; }
+    // ... also while the file or its project is being freed: nothing then
+    // steers, and the specifiers a library kind needs may be gone already.
+    bool OnlyStores() const
+    {
+        return IsLoading() || FApplyingSettings || IsDestroying() || (Owner() && Owner()->IsDestroying());
+    }
     // Compress points the file at the archive it goes into and puts its own
     // settings back afterwards, exactly as they were.
     friend class TFileContainer;
