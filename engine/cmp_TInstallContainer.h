@@ -71,6 +71,7 @@ enum : int {
     icContainerProcessEnd = -989,
     icFileStatus = -998,
     icReplacing = -997,
+    icOperationEnded = -996,
     icGoodInstall = -995,
     icBadInstall = -994,
     icAfterGoodInstallPages = -979,
@@ -151,6 +152,26 @@ void AppendInstallOrder(const std::string& Line);
 void AppendCompressOrder(const std::string& Line);
 inline constexpr const char* InstallOrderFile = "\\WdrlInstallOrder.txt";
 inline constexpr const char* CompressOrderFile = "\\WdrlCompressOrder.txt";
+
+// Reports that travel up the tree (DoInformationEventControl).
+enum : int {
+    ecFileInstalled = 1001,
+    ecInstallStarting = 1002,
+    ecReplacing = 1003,
+    ecBeforeCompress = 1004,
+    ecAfterCompress = 1005,
+    ecBeforeCopy = 1006,
+    ecAfterCopy = 1007,
+    ecInstallStatus = 1008,
+    ecCompressStatus = 1009,
+    ecCopyStatus = 1010,
+    ecNewDisk = 1011,
+    ecOperationStarts = 1012,
+    ecOperationEnds = 1013,
+    ecDownloadStatus = 1014,
+    ecFileLeftOut = 1015,
+    ecFileNotExtracted = 1016,
+};
 
 // Plain lists of references.
 class TInstallContainerList : public fw_Classes::TReferenceList<TInstallContainer> {

@@ -15,10 +15,6 @@ using cmp_TWdrlCompress::lzcOverwrite;
 
 namespace {
 
-// Reports that a container sends up to its own container.
-enum : int { dcOperationStarts = 1012, dcOperationEnds = 1013 };
-constexpr int icOperationEnded = -996;
-
 // The hourglass for the length of a scope.
 class THourglass {
 public:
@@ -76,7 +72,7 @@ void TFileContainer::RunBuildOperation(TInstallFileState Operation, bool Include
             if (!FInclude)
                 return;
             if (FContainer)
-                FContainer->DoInformationEventControl(this, dcOperationStarts, this);
+                FContainer->DoInformationEventControl(this, ecOperationStarts, this);
             ReadInfoFromFiles();
             FOperationTotal = GetTotalSize(IncludeAll);
             FOperationDone = 0;
@@ -84,7 +80,7 @@ void TFileContainer::RunBuildOperation(TInstallFileState Operation, bool Include
             if (OnAfterProcess)
                 OnAfterProcess(this);
             if (FContainer)
-                FContainer->DoInformationEventControl(this, dcOperationEnds, this);
+                FContainer->DoInformationEventControl(this, ecOperationEnds, this);
         },
         [this] {
             FState = ifsNone;

@@ -12,18 +12,6 @@ namespace {
 
 using cmp_TWdrlCompress::TWdrlCompress;
 
-// Reports that an install file sends up to its container.
-enum : int {
-    dcBeforeCompress = 1004,
-    dcAfterCompress = 1005,
-    dcBeforeCopy = 1006,
-    dcAfterCopy = 1007,
-    dcInstallStatus = 1008,
-    dcCompressStatus = 1009,
-    dcCopyStatus = 1010,
-};
-constexpr int icOperationEnded = -996;
-
 // Hooks the engine's events to File for one operation and unhooks them on
 // every path: the engine is shared and outlives the file.
 class THookedEngine {
@@ -62,7 +50,7 @@ void TCustomInstallFile::EngineStatus(TWdrlCompress* Engine, const cmp_TWdrlComp
     if (OnStatus)
         OnStatus(this, FileStats.PercentDone, FileStats.TotalPercentDone);
     SendInformation(this, icFileStatus, &Parameter);
-    const int Code = FState == ifsCompress ? dcCompressStatus : FState == ifsCopying ? dcCopyStatus : dcInstallStatus;
+    const int Code = FState == ifsCompress ? ecCompressStatus : FState == ifsCopying ? ecCopyStatus : ecInstallStatus;
     TReportList Report(this, &Parameter);
     if (FContainer)
         FContainer->DoInformationEventControl(this, Code, &Report);
@@ -76,7 +64,7 @@ void TCustomInstallFile::CompressFile()
             if (OnBeforeCompress)
                 OnBeforeCompress(this);
             if (FContainer)
-                FContainer->DoInformationEventControl(this, dcBeforeCompress, this);
+                FContainer->DoInformationEventControl(this, ecBeforeCompress, this);
             const std::string Archive = GetFullArchiveFile();
             if (fw_SysUtils::Trim(Archive).empty())
                 throw IECustomInstallFile("Cannot either compress or decompress the following file because it's "
@@ -103,7 +91,7 @@ void TCustomInstallFile::CompressFile()
             if (OnAfterCompress)
                 OnAfterCompress(this);
             if (FContainer)
-                FContainer->DoInformationEventControl(this, dcAfterCompress, this);
+                FContainer->DoInformationEventControl(this, ecAfterCompress, this);
         },
         [this] {
             FState = ifsNone;
@@ -121,7 +109,7 @@ void TCustomInstallFile::CopyToDestination()
             if (OnBeforeCopy)
                 OnBeforeCopy(this);
             if (FContainer)
-                FContainer->DoInformationEventControl(this, dcBeforeCopy, this);
+                FContainer->DoInformationEventControl(this, ecBeforeCopy, this);
             // The container's CopyFiles takes this as "leave the file out".
             if (!FInclude)
                 throw fw_SysUtils::EAbort();
@@ -140,7 +128,7 @@ void TCustomInstallFile::CopyToDestination()
             if (OnAfterCopy)
                 OnAfterCopy(this);
             if (FContainer)
-                FContainer->DoInformationEventControl(this, dcAfterCopy, this);
+                FContainer->DoInformationEventControl(this, ecAfterCopy, this);
         },
         [this] {
             FState = ifsNone;
