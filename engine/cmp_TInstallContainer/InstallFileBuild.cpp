@@ -12,16 +12,15 @@ namespace {
 
 using cmp_TWdrlCompress::TWdrlCompress;
 
-// Hooks the engine's events to File for one operation and unhooks them on
-// every path: the engine is shared and outlives the file.
+// Hooks the engine's events for one operation and unhooks them on every
+// path: the engine is shared and outlives the file that hooked them.
 class THookedEngine {
 public:
-    THookedEngine(TWdrlCompress& Engine, TCustomInstallFile& File) : FEngine(Engine)
+    THookedEngine(TWdrlCompress& Engine, fw_Classes::TNotifyEvent Aborted, cmp_TWdrlCompress::TlzhFileStatsEvent Status)
+        : FEngine(Engine)
     {
-        FEngine.OnAborted = [&File](fw_Classes::TObject* Sender) { File.EngineAborted(Sender); };
-        FEngine.OnStatus = [&File](TWdrlCompress* Sender, const cmp_TWdrlCompress::TlzhFileStats& Stats) {
-            File.EngineStatus(Sender, Stats);
-        };
+        FEngine.OnAborted = std::move(Aborted);
+        FEngine.OnStatus = std::move(Status);
     }
     ~THookedEngine()
     {
@@ -80,7 +79,11 @@ void TCustomInstallFile::CompressFile()
                                           "characters that an archive can hold. File is :%s",
                                           {archive_FileHeaders::MaxFileNameLength, Source});
             fw_SysUtils::ForceDirectories(fw_SysUtils::ExtractFileDir(Archive));
-            THookedEngine Engine(SharedArchiveEngine(), *this);
+            THookedEngine Engine(
+                SharedArchiveEngine(), [this](TObject* Sender) { EngineAborted(Sender); },
+                [this](TWdrlCompress* Sender, const cmp_TWdrlCompress::TlzhFileStats& Stats) {
+                    EngineStatus(Sender, Stats);
+                });
             Engine->SetCompressedFile(Archive);
             Engine->FilesToProcess().Clear();
             Engine->FilesToProcess().Add(Source);
@@ -119,7 +122,11 @@ void TCustomInstallFile::CopyToDestination()
                                           "destination directory is blank. File is :%s",
                                           {Name()});
             fw_SysUtils::ForceDirectories(Dest);
-            THookedEngine Engine(SharedArchiveEngine(), *this);
+            THookedEngine Engine(
+                SharedArchiveEngine(), [this](TObject* Sender) { EngineAborted(Sender); },
+                [this](TWdrlCompress* Sender, const cmp_TWdrlCompress::TlzhFileStats& Stats) {
+                    EngineStatus(Sender, Stats);
+                });
             // The copy follows the file's own overwrite rule, whatever the
             // engine's last user left.
             Engine->Overwrite = FOverwriteMode;
