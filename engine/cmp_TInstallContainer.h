@@ -410,6 +410,34 @@ protected:
 
 class TpsFileContainer;
 
+// The options of TFileContainer::Compress; option n is bit n of its byte
+// (CompressOptions makes one). Bit 2 is set by the build but read by nobody.
+enum TCompressOption : uint8_t {
+    // A net file (see below) that names the main archive or no archive kind
+    // gets its archive of its own directly in the folder of this container's
+    // archive, as "<Name>.1", instead of in the folder that mirrors the server.
+    coNetBesideContainer = 0,
+    // A file or container that is no net file and names the main archive or
+    // no archive kind is appended to this container's archive. The build
+    // sets it, so that such files land in the archive being built.
+    coMainToContainer = 1,
+    // Every install file goes into the local archives, Net or not.
+    coForceNetFilesLocal = 3,
+    // Every install file goes into a net archive, Net or not.
+    coForceFilesNet = 4,
+    // Every file takes part: the size total counts all, and an excluded
+    // file or container is included while it is compressed.
+    coIncludeAll = 5,
+};
+constexpr uint8_t CompressOptions(std::initializer_list<TCompressOption> Options)
+{
+    uint8_t Byte = 0;
+    for (TCompressOption Option : Options)
+        Byte |= uint8_t(1u << Option);
+    return Byte;
+}
+constexpr bool HasCompressOption(uint8_t Options, TCompressOption Option) { return Options & (1u << Option); }
+
 // A node with install files and an archive of its own.
 class TFileContainer : public TFileRelated {
     FW_CLASS(TFileContainer, TFileRelated)
@@ -467,6 +495,14 @@ protected:
     TInstallFileState FState = ifsNone;
     bool FFireAfterInstallObjects = true;
     TpsFileContainer* FPathSpecifier = nullptr;
+
+private:
+    // The frame of a build-time operation (Compress, CopyFiles): state,
+    // events, the size total and the reports around Work, which runs only
+    // when the container is included.
+    void RunBuildOperation(TInstallFileState Operation, bool IncludeAll, const std::function<void()>& Work);
+    struct TArchiveSettings;
+    static void PutArchiveSettings(TFileRelated* Helper, const TArchiveSettings& Settings) noexcept;
 };
 
 // How a group is presented to the user; stored with the project.
@@ -541,6 +577,8 @@ struct TCompressInfo {
     uint8_t NetArchive = 0;
     std::string Archive;
 };
+// The Status of a file that went into its archive.
+inline constexpr uint8_t csCompressed = 2;
 
 // The leaf of the tree: one file put on the target machine.
 class TCustomInstallFile : public TFileRelated {
@@ -584,6 +622,8 @@ public:
 
     // What a net distribution's file list says of this file.
     void SetRemoteInfo(int Size, double Date, const std::string& Version);
+    void SetDestDir(const std::string& Value) override;
+    void SetDestDirType(TCustomPathSpecifier* Value) override;
 
     // IncludeFromDir, a backslash and FileName: the file's archive key.
     std::string SourcePath() const;
@@ -657,6 +697,26 @@ private:
     std::string FResolvedDestDir;
     std::string FExtractName;
     bool FExtractComplete = false;
+    // Set while ApplySettings runs: the setters that the base classes call
+    // on the way then only store.
+    bool FApplyingSettings = false;
+    // ... also while the file or its project is being freed: nothing then
+    // steers, and the specifiers a library kind needs may be gone already.
+    bool OnlyStores() const
+    {
+        return IsLoading() || FApplyingSettings || IsDestroying() || (Owner() && Owner()->IsDestroying());
+    }
+    // Compress points the file at the archive it goes into and puts its own
+    // settings back afterwards, exactly as they were.
+    friend class TFileContainer;
+
+protected:
+    // Sets all the values that steer one another at once: the new value of
+    // the one setter that runs, the current values of the others. Checks
+    // everything before it changes anything, so a refusal changes nothing.
+    void ApplySettings(TInstallContainer* NewContainer, const std::string& NewIncludeFromDir, bool NewActiveX,
+                       TInstallFileType NewFileType, TCustomPathSpecifier* NewDestDirType,
+                       const std::string& NewDestName, const std::string& NewDestDir, const std::string& NewFileName);
 };
 
 class TInstallFile : public TCustomInstallFile {

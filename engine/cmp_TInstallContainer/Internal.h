@@ -19,6 +19,21 @@ inline void ReportUp(TInstallObject* Sender, int Code, TObject* PO)
         Container->DoInformationEventControl(Sender, Code, PO);
 }
 
+// Runs Body, then Finally also when Body raised. Finally may raise itself
+// (it tells helpers that an operation ended), which a scope guard's
+// destructor must not; its error then goes on in place of Body's.
+template <class B, class F>
+void TryFinally(B&& Body, F&& Finally)
+{
+    try {
+        Body();
+    } catch (...) {
+        Finally();
+        throw;
+    }
+    Finally();
+}
+
 // The UniqueID flags of the live install files.
 bool ValidUniqueID(int ID);
 void SetUniqueIDFlag(int ID, bool Taken);

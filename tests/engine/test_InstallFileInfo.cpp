@@ -141,15 +141,18 @@ TEST(UninstallRecord, FilesAndServersAreListedForTheUninstaller)
     const std::string Key = "\\" + Raw;
     File("InstallFile1", "Ombo_Teskor.exe", false)->WriteUninstallInfo(Key);
     File("InstallFile2", "Ombo_Teskor.Hlp", false)->WriteUninstallInfo(Key);
-    File("InstallFile3", "Ombo_Server.exe", true)->WriteUninstallInfo(Key);
-    File("InstallFile4", "Ombo_Teskor_KH.dll", true)->WriteUninstallInfo(Key);
+    // A server becomes a system-wide library, in the system folder.
+    auto* Server = File("InstallFile3", "Ombo_Server.exe", true);
+    auto* Library = File("InstallFile4", "Ombo_Teskor_KH.dll", true);
+    Server->WriteUninstallInfo(Key);
+    Library->WriteUninstallInfo(Key);
     EXPECT_EQ(Value("Files", "File1"), "C:\\Program Files\\Pellunar\\Ombo\\Teskor\\Ombo_Teskor.exe");
     EXPECT_EQ(Value("Files", "File2"), "C:\\Program Files\\Pellunar\\Ombo\\Teskor\\Ombo_Teskor.Hlp");
     EXPECT_EQ(Value("Files", "Entries"), "2"); // a count kept as text
     EXPECT_EQ(Value("Files", "File3"), "<missing>");
     // Servers are listed apart, with whether they are programs.
-    EXPECT_EQ(Value("ActiveX", "File1"), "C:\\Program Files\\Pellunar\\Ombo\\Teskor\\Ombo_Server.exe;1");
-    EXPECT_EQ(Value("ActiveX", "File2"), "C:\\Program Files\\Pellunar\\Ombo\\Teskor\\Ombo_Teskor_KH.dll;0");
+    EXPECT_EQ(Value("ActiveX", "File1"), Server->TargetPath() + ";1");
+    EXPECT_EQ(Value("ActiveX", "File2"), Library->TargetPath() + ";0");
     EXPECT_EQ(Value("ActiveX", "Entries"), "2");
 
     // A later installation (a rerun, or links sharing the list) goes on

@@ -18,7 +18,6 @@ TEST(InstallRoot, UnbuiltStepsSaySo)
         Raises<IEInstall>([&] { Root->ArchiveSetupFiles(); }, "Transferring the distribution to floppies" + Unbuilt));
     EXPECT_TRUE(Raises<IEInstall>([&] { Root->CompleteAfterReboot(); },
                                   "Completing the installation after a reboot" + Unbuilt));
-    EXPECT_TRUE(Raises<IEInstall>([&] { Root->Compress(0); }, "Compressing the files" + Unbuilt));
 }
 
 TEST(InstallRoot, AFailedRunIsShownAndEndsTheProgram)

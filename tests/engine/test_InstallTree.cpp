@@ -93,7 +93,7 @@ TEST(InstallTree, HelpersSortByTypeThenReverseAttachment)
     EXPECT_EQ(Queried.GetTotalSize(true), 0);
     EXPECT_EQ(Queried.GetCompressedSize(true), 0);
     EXPECT_FALSE(Queried.NeedsDownload());
-    EXPECT_EQ(Queried.Files(0)->TargetPath(), Root->GetFullDestDir() + "\\");
+    EXPECT_EQ(Queried.Files(0)->TargetPath(), Root->GetFullDestDir() + "\\C"); // named after its source
 
     EXPECT_EQ(MessageOf<IEInstallContainer>([&] { Root->Comp(3, &TFileContainer::StaticClass()); }),
               "Bad call to the Comp procedure which returns a TInstallObject for a TInstallContainer component. The "
@@ -463,22 +463,6 @@ end)");
     EXPECT_EQ(Kept->Container(), Designed->FindComponent("Install2"));
     EXPECT_EQ(Kept->DestDirType(), Designed->FindComponent("psContainerDestDir"));
     EXPECT_EQ(Kept->ArchiveFileType(), Designed->FindComponent("psContainerArchiveFile"));
-}
-
-TEST(InstallTree, UnbuiltStepsSaySo)
-{
-    TOwnedForm Form;
-    auto* Dir = Make<TInstallDirectory>(Form, "Dir");
-    auto* File = Make<TInstallFile>(Form, "File");
-    File->SetFileName("a.txt");
-    File->SetContainer(Dir);
-    const std::string Unbuilt = " is not available in this build";
-    EXPECT_TRUE(Raises<IEFileContainer>([&] { Dir->Compress(0); }, "Compressing the files" + Unbuilt));
-    EXPECT_TRUE(Raises<IEFileContainer>([&] { Dir->CopyFiles(); }, "Copying the files" + Unbuilt));
-    EXPECT_TRUE(Raises<IEFileContainer>([&] { Dir->ReadInfoFromFiles(); }, "Reading the file information" + Unbuilt));
-    EXPECT_TRUE(Raises<IECustomInstallFile>([&] { File->SetState(ifsCompress); }, "Compressing a file" + Unbuilt));
-    EXPECT_EQ(File->State(), ifsNone);
-    EXPECT_TRUE(Raises<IECustomInstallFile>([&] { File->SetState(ifsCopying); }, "Copying a file" + Unbuilt));
 }
 
 } // namespace engine_tests
