@@ -42,9 +42,46 @@ run_setup() { # tag description args...
   return "$code"
 }
 
+winpath() { echo "Z:$1" | tr / '\\'; }
+query() { wine reg query "$@" 2>/dev/null | tr -d '\r' | grep -v '^$'; }
+
+echo "== Teskor_Archive.exe: the distribution's archive files.1, made from the payload through the project's own install files"
+rm -rf "$BUILD/distribution" && mkdir -p "$BUILD/distribution"
+wine "$BUILD/project/Teskor_Archive.exe" "$DIST" 2>&1 | tr -d '\r' | sed 's/^/   /'
+
 code=0
-run_setup normal "a normal installation, started by hand instead of by the loading program" || code=$?
-run_setup run "the installation run from the distribution folder" -d "-s$DIST" || true
+run_setup normal "a normal installation, started by hand instead of by the loading program" || true
+run_setup run "the installation from the distribution folder" -d "-s$DIST" || code=$?
+
+DEST="$WINEPREFIX/drive_c/Program Files/Pellunar/Ombo/Teskor"
+echo "== what the installation left in the prefix"
+echo "   installed files (C:\\Program Files\\Pellunar\\Ombo\\Teskor):"
+for f in "$BUILD"/payload/*; do
+  name=$(basename "$f")
+  target=$(find "$DEST" -maxdepth 2 -name "$name" 2>/dev/null | head -1)
+  if [ -z "$target" ]; then
+    echo "     $name: MISSING"
+    code=1
+  elif cmp -s "$f" "$target"; then
+    echo "     ${target#"$DEST"/}: $(stat -c %s "$target") bytes, same bytes as the payload"
+  else
+    echo "     ${target#"$DEST"/}: DIFFERENT from the payload"
+    code=1
+  fi
+done
+echo "   the uninstall record's files (HKLM\\...\\Uninstall\\Quorvane\\Files):"
+query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvane\Files' | sed 's/^/     /'
+echo "   help registration (HKLM\\SOFTWARE\\Microsoft\\Windows\\Help):"
+query 'HKLM\SOFTWARE\Microsoft\Windows\Help' | grep -i teskor | sed 's/^/     /'
+echo "   the install order file (C:\\windows\\WdrlInstallOrder.txt):"
+tr -d '\r' <"$WINEPREFIX/drive_c/windows/WdrlInstallOrder.txt" | sed 's/^/     /'
+if query 'HKLM\Software\Wendrel\Install' >/dev/null; then
+  echo "   the install record is still there:"
+  query 'HKLM\Software\Wendrel\Install' /s | sed 's/^/     /'
+else
+  echo "   the install record is gone (the run ended well)"
+fi
+
 run_setup build "build mode" -b || true
 
 echo "== the install tree of the Quorvane project as the engine resolves it in this prefix"
