@@ -71,6 +71,20 @@ public:
     std::string URLPath;
 };
 
+// The record at the very end of a self-extracting setup program: where the
+// appended "setup.1" and "files.1" lie in it (positions of their first and
+// last bytes; the files range is 0 when none was appended).
+struct TExtractionInfo {
+    char Marker[15];
+    uint8_t Reserved1;
+    int32_t SetupStart;
+    int32_t SetupEnd;
+    int32_t FilesStart;
+    int32_t FilesEnd;
+    uint8_t Reserved2[24];
+};
+static_assert(sizeof(TExtractionInfo) == 56);
+
 class TCustomInstall;
 using TInstallNotifyEvent = std::function<void(TCustomInstall* Install)>;
 using TRebootWindowsEvent = std::function<void(TCustomInstall* Install, bool& Continue)>;
@@ -120,6 +134,8 @@ public:
     // Adds Subject (a component's Name for action 0, a file to delete for
     // action 1) to the work left for after the restart.
     virtual void AddUnfinished(const std::string& Subject, int Action);
+    // The last 56 bytes of FileName; the marker is not checked here.
+    TExtractionInfo ReadExtractionInfo(const std::string& FileName) const;
     // Fetches the net distribution's "filelist.lst" and gives each install
     // file named there its size, date and version.
     virtual void ReadRemoteFileList();

@@ -25,6 +25,26 @@ std::string Field(const char* Chars, size_t Width) { return std::string(Chars, s
 
 } // namespace
 
+TExtractionInfo TCustomInstall::ReadExtractionInfo(const std::string& FileName) const
+{
+    TExtractionInfo Info{};
+    bool Read = false;
+    try {
+        fw_Streams::TFileStream File(FileName, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone);
+        if (File.Size() >= int64_t(sizeof Info)) {
+            File.Seek(-int64_t(sizeof Info), fw_Streams::TSeekOrigin::soEnd);
+            Read = File.Read(&Info, sizeof Info) == sizeof Info;
+        }
+    } catch (const fw_Streams::EStreamError&) {
+        Read = false; // told below, with the file's name
+    }
+    if (!Read)
+        throw IEInstall("Could not read the extraction info from the archive file %s when trying to find the correct "
+                        "offset into the self extracting file",
+                        {FileName});
+    return Info;
+}
+
 void TCustomInstall::ReadRemoteFileList()
 {
     cmp_TInstallContainer::TNetSource* Source = cmp_TInstallContainer::NetSourceOf(FNetLocation);

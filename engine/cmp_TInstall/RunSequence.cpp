@@ -53,9 +53,9 @@ void TCustomInstall::Process()
                         "built the distributables. Example: -d \"-sC:\\My Build\".");
     cmp_TInstallContainer::InstallKey = FindInstallRecord(true);
     ClearUnfinished();
+    // A self-extracting setup carries the archive inside itself.
     if (FSwitches.Contains(swSelfExtract))
-        // NOT BUILT: reading the extraction record of a self-extracting setup.
-        throw IEInstall("Installing from a self-extracting setup is not available in this build");
+        SharedArchiveEngine().Offset = ReadExtractionInfo(GetFullArchiveFile()).FilesStart;
     ReadInfoFromArchive();
     if (OnAfterInitialized)
         OnAfterInitialized(this);

@@ -161,6 +161,7 @@ void ReleaseArchiveEngines()
 {
     OtherEngines().clear();
     SharedArchiveEngine().SetCompressedFile("");
+    SharedArchiveEngine().Offset = 0;
 }
 
 void TCustomInstallFile::InstallObjects()

@@ -541,3 +541,38 @@ TEST(Install, TheRemoteFileListGivesEachNamedFileItsFigures)
 }
 
 } // namespace engine_tests
+
+namespace engine_tests {
+
+TEST(Install, ASelfExtractingSetupInstallsFromTheArchiveInsideIt)
+{
+    TProduct P;
+    // The loading program's bytes, then files.1, then the extraction record.
+    std::vector<uint8_t> Setup = Payload(7000, 9, false);
+    const std::vector<uint8_t> Archive = ReadAll(P.Archive());
+    cmp_TInstall::TExtractionInfo Info{};
+    memcpy(Info.Marker, "SELFEXTRACTING", 15);
+    Info.SetupStart = int32_t(Setup.size());
+    Info.SetupEnd = Info.SetupStart - 1;
+    Info.FilesStart = int32_t(Setup.size());
+    Setup.insert(Setup.end(), Archive.begin(), Archive.end());
+    Info.FilesEnd = int32_t(Setup.size()) - 1;
+    const auto* Record = reinterpret_cast<const uint8_t*>(&Info);
+    Setup.insert(Setup.end(), Record, Record + sizeof Info);
+    WriteAll(P.Dist + "\\setup.exe", Setup);
+    DeleteFileA(P.Archive().c_str());
+
+    TArguments SelfExtracting({"-s" + P.Dist, "-esetup.exe"});
+    P.Root->Loaded();
+    P.Root->Process();
+    for (size_t I = 0; I < P.Files.size(); ++I)
+        EXPECT_TRUE(P.SameBytes(I)) << P.Target(I);
+
+    // Too short to hold a record: a clear message.
+    WriteAll(P.Dist + "\\setup.exe", {1, 2, 3});
+    EXPECT_EQ(MessageOf<exceptions_Wendrel::IEInstall>([&] { P.Root->ReadExtractionInfo(P.Dist + "\\setup.exe"); }),
+              "Could not read the extraction info from the archive file " + P.Dist +
+                  "\\setup.exe when trying to find the correct offset into the self extracting file");
+}
+
+} // namespace engine_tests
