@@ -576,3 +576,26 @@ TEST(Install, ASelfExtractingSetupInstallsFromTheArchiveInsideIt)
 }
 
 } // namespace engine_tests
+
+namespace engine_tests {
+
+TEST(Install, AnAbortDuringTheExtractionEndsTheRunAndLeavesNoHalfFile)
+{
+    TProduct P;
+    bool WasAborted = false;
+    P.Root->TFileContainer::OnAfterInstallObjects = [&](TInstallContainer*, bool Aborted) { WasAborted = Aborted; };
+    // The copy window's Cancel sets the engine's flag between two blocks.
+    P.Files[1]->OnStatus = [](TCustomInstallFile*, int Percent, int) {
+        if (Percent > 30)
+            SharedArchiveEngine().Abort = true;
+    };
+    EXPECT_TRUE(
+        Raises<exceptions_Wendrel::EAIUserAbort>([&] { P.Root->Process(); }, "Installation aborted by the user"));
+    EXPECT_TRUE(WasAborted);
+    EXPECT_FALSE(fw_SysUtils::FileExists(P.Target(1)));
+    EXPECT_FALSE(fw_SysUtils::FileExists(P.Dest + "\\Bin\\big.1"));
+    EXPECT_EQ(P.Bin->State(), ifsNone);
+    P.Root->RemoveInstallRecord();
+}
+
+} // namespace engine_tests
