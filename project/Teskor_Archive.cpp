@@ -21,17 +21,8 @@ int main(int argc, char** argv)
         // The project is read as by a setup program started from FOLDER: the
         // main archive is FOLDER\files.1.
         const std::string Folder = argv[1];
-        cmp_TInstall::TCustomInstall::CommandLineArguments = [Folder] {
-            return std::vector<std::string>{"-s" + Folder};
-        };
-        fw_Forms::Application->Initialize();
-        std::unique_ptr<fTeskor_Install_D4::TfrmTeskor_Install_D4, fw_Classes::TComponentDeleter> Form(
-            new fTeskor_Install_D4::TfrmTeskor_Install_D4(nullptr));
+        fTeskor_Install_D4::TFormPtr Form = fTeskor_Install_D4::ReadProjectForTool({"-s" + Folder});
         cmp_TInstall::TInstall* Root = Form->Install1;
-        if (!Root) {
-            std::fprintf(stderr, "The project has no install root\n");
-            return 1;
-        }
         TCustomInstallFileList& Files = AllInstallFiles();
         for (int I = 0; I < Files.Count(); ++I)
             Files.Items(I)->OnAfterCompress = [](TCustomInstallFile* File) {

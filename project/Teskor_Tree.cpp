@@ -13,15 +13,8 @@ int main()
 {
     try {
         // The project is read as by a normal installation without switches.
-        cmp_TInstall::TCustomInstall::CommandLineArguments = [] { return std::vector<std::string>{}; };
-        fw_Forms::Application->Initialize();
-        std::unique_ptr<fTeskor_Install_D4::TfrmTeskor_Install_D4, fw_Classes::TComponentDeleter> Form(
-            new fTeskor_Install_D4::TfrmTeskor_Install_D4(nullptr));
+        fTeskor_Install_D4::TFormPtr Form = fTeskor_Install_D4::ReadProjectForTool({});
         cmp_TInstall::TInstall* Root = Form->Install1;
-        if (!Root) {
-            std::fprintf(stderr, "The project has no install root\n");
-            return 1;
-        }
         std::printf("%s -> %s\n", Root->Name().c_str(), Root->GetFullDestDir().c_str());
         for (const std::string& Line : fTeskor_Install_D4::DescribeTree(Root))
             std::printf("%s\n", Line.c_str());

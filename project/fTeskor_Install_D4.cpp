@@ -81,4 +81,14 @@ TfrmTeskor_Install_D4::TfrmTeskor_Install_D4(fw_Classes::TComponent* AOwner) : f
     Bind(InstallFile61, "InstallFile61");
 }
 
+TFormPtr ReadProjectForTool(const std::vector<std::string>& Arguments)
+{
+    cmp_TInstall::TCustomInstall::CommandLineArguments = [Arguments] { return Arguments; };
+    fw_Forms::Application->Initialize();
+    TFormPtr Form(new TfrmTeskor_Install_D4(nullptr));
+    if (!Form->Install1)
+        throw fw_SysUtils::Exception("The project has no install root");
+    return Form;
+}
+
 } // namespace fTeskor_Install_D4

@@ -6,6 +6,7 @@
 #include "engine/cmp_TPathSpecifier.h"
 #include "framework/fw_Forms.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -58,5 +59,10 @@ void RegisterProjectClasses();
 // by depth, with its name, the file name of an install file and its full
 // destination ("  Directory -> C:\\...", "    InstallFile2 \"x.exe\" -> C:\\...\\x.exe").
 std::vector<std::string> DescribeTree(cmp_TInstallContainer::TInstallContainer* Root);
+
+using TFormPtr = std::unique_ptr<TfrmTeskor_Install_D4, fw_Classes::TComponentDeleter>;
+// For the project's tools: reads the project as the setup program given
+// Arguments would, with an install root (else raises).
+TFormPtr ReadProjectForTool(const std::vector<std::string>& Arguments);
 
 } // namespace fTeskor_Install_D4
