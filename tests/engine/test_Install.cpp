@@ -599,3 +599,22 @@ TEST(Install, AnAbortDuringTheExtractionEndsTheRunAndLeavesNoHalfFile)
 }
 
 } // namespace engine_tests
+
+namespace engine_tests {
+
+TEST(Install, AnOrderFileThatCannotBeWrittenDoesNotStopTheInstall)
+{
+    TProduct P;
+    // A folder in the log's place: no line can be written to it (a read-only
+    // file would not do: the tests may run as a user who writes anyway).
+    const std::string OrderFile = routines_API::WindowsDirectory() + "\\WdrlInstallOrder.txt";
+    DeleteFileA(OrderFile.c_str());
+    ASSERT_TRUE(CreateDirectoryA(OrderFile.c_str(), nullptr));
+    fw_Handles::TScopeExit Remove([&] { RemoveDirectoryA(OrderFile.c_str()); });
+    P.Root->Process();
+    for (size_t I = 0; I < P.Files.size(); ++I)
+        EXPECT_TRUE(P.SameBytes(I)) << P.Target(I);
+    EXPECT_TRUE(P.Root->FindInstallRecord(false).empty());
+}
+
+} // namespace engine_tests
