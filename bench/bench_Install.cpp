@@ -14,6 +14,7 @@
 #include "framework/fw_SysUtils.h"
 #include "framework/fw_Windows.h"
 #include "routines/routines_API.h"
+#include "routines/routines_Registry.h"
 
 #include <zlib.h>
 
@@ -292,9 +293,32 @@ T* Make(fw_Forms::TForm* Owner, const std::string& Name)
     return C;
 }
 
+// Where an install's time goes per file, from the events a file raises on its
+// way: the steps between two events are summed over all files.
+struct TPhases {
+    static constexpr int Count = 6;
+    static constexpr const char* Names[Count] = {
+        "start reports (before OnBeforeInstall)",
+        "target checks, free name, order log, engine set-up, archive open, new file, first block",
+        "decode + write after the first block",
+        "file date, close, move into place, after-install steps",
+        "installed reports, uninstall record (after OnAfterInstall)",
+        "between files (the container's loop)"};
+    double Sum[Count] = {};
+    Clock::time_point Mark{};
+    bool FirstStatus = false;
+    void Step(int Phase)
+    {
+        const auto Now = Clock::now();
+        if (Mark != Clock::time_point{})
+            Sum[Phase] += std::chrono::duration<double>(Now - Mark).count();
+        Mark = Now;
+    }
+};
+
 // Process of a root whose destination is Dest: root > directory "Files" >
 // one file per record. The tree is made before the clock starts.
-double InstallRun(const TProduct& P, const TSet& S, const std::string& Dest)
+double InstallRun(const TProduct& P, const TSet& S, const std::string& Dest, TPhases* Phases = nullptr)
 {
     std::unique_ptr<fw_Forms::TForm, fw_Classes::TComponentDeleter> Form(new fw_Forms::TForm(nullptr));
     TArguments Arguments(P.Dist);
@@ -317,6 +341,19 @@ double InstallRun(const TProduct& P, const TSet& S, const std::string& Dest)
         File->SetDestName(F->Name);
         File->SetIncludeFromDir(P.Payload);
         File->SetUniqueID(F->ID);
+        if (!Phases)
+            continue;
+        File->OnBeforeProcess = [Phases](TInstallContainer*) { Phases->Step(5); };
+        File->OnBeforeInstall = [Phases](TCustomInstallFile*) {
+            Phases->Step(0);
+            Phases->FirstStatus = true;
+        };
+        File->OnStatus = [Phases](TCustomInstallFile*, int, int) {
+            Phases->Step(Phases->FirstStatus ? 1 : 2);
+            Phases->FirstStatus = false;
+        };
+        File->OnAfterInstall = [Phases](TCustomInstallFile*) { Phases->Step(3); };
+        File->OnAfterProcess = [Phases](TInstallContainer*) { Phases->Step(4); };
     }
     auto T0 = Clock::now();
     Root->Process();
@@ -370,6 +407,93 @@ TBest Measure(const TProduct& P, const std::vector<TRange>& Ranges, const TSet& 
             RemoveTree(D);
     }
     return B;
+}
+
+void Profile(const TProduct& P, const TSet& S, bool Over)
+{
+    const std::string Dest = P.Root + "\\x\\profile_" + S.Name;
+    if (Over)
+        InstallRun(P, S, Dest);
+    DeleteUninstallKey();
+    TPhases Phases;
+    const double Total = InstallRun(P, S, Dest, &Phases);
+    Compare(P, S, Dest + "\\Files", "profiled install");
+    RemoveTree(Dest);
+    const double N = double(S.Files.size());
+    std::printf("where an install%s of %s goes: %.3f s, %.3f ms/file\n", Over ? " over the targets" : "",
+                S.Name.c_str(), Total, Total / N * 1e3);
+    double Known = 0;
+    for (int I = 0; I < TPhases::Count; ++I) {
+        Known += Phases.Sum[I];
+        std::printf("  %7.3f ms/file  %s\n", Phases.Sum[I] / N * 1e3, TPhases::Names[I]);
+    }
+    std::printf("  %7.3f ms/file  before the first and after the last file\n", (Total - Known) / N * 1e3);
+}
+
+// The unit costs of the system calls an install makes per file beyond raw
+// zlib, in a folder that already holds Files files: a cost that grows with
+// the folder makes the per-file cost grow with the product.
+void Units(const TProduct& P, int Files)
+{
+    const std::string Dir = P.Root + "\\x\\units" + std::to_string(Files);
+    fw_SysUtils::ForceDirectories(Dir);
+    for (int I = 0; I < Files; ++I)
+        WriteAll(Dir + "\\f" + std::to_string(I) + ".bin", {'x'});
+    auto PerCall = [](int N, auto F) {
+        auto T0 = Clock::now();
+        for (int I = 0; I < N; ++I)
+            F(I);
+        return Seconds(T0) / N * 1e3;
+    };
+    const int N = 300;
+    auto Name = [&](const char* Base, int I) { return Dir + "\\" + Base + std::to_string(I) + ".dat"; };
+    const double Missing = PerCall(N, [&](int I) { GetFileAttributesA(Name("missing", I).c_str()); });
+    const double Present =
+        PerCall(N, [&](int I) { GetFileAttributesA((Dir + "\\f" + std::to_string(I) + ".bin").c_str()); });
+    const double DeleteMissing = PerCall(N, [&](int I) { DeleteFileA(Name("missing", I).c_str()); });
+    const double CreateNew = PerCall(N, [&](int I) {
+        THandle H(CreateFileA(Name("new", I).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    });
+    const double Move = PerCall(N, [&](int I) {
+        MoveFileExA(Name("new", I).c_str(), Name("moved", I).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+    });
+    const double ForceDir = PerCall(N, [&](int) { fw_SysUtils::ForceDirectories(Dir); });
+    const double OpenArchive = PerCall(N, [&](int) {
+        THandle H(CreateFileA(P.Archive.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
+    });
+    // The order log: opened, its last byte read, a line appended, closed.
+    const std::string Order = routines_API::WindowsDirectory() + "\\WdrlInstallOrder.txt";
+    const double OrderLine = PerCall(N, [&](int I) {
+        THandle H(CreateFileA(Order.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER Size{}, Last{}, End{};
+        GetFileSizeEx(H.Get(), &Size);
+        Last.QuadPart = Size.QuadPart - 1;
+        char Tail;
+        DWORD Got;
+        SetFilePointerEx(H.Get(), Last, nullptr, FILE_BEGIN);
+        ReadFile(H.Get(), &Tail, 1, &Got, nullptr);
+        const std::string Line = "CompName: Unit" + std::to_string(I) + ", File: unit.dat\r\n";
+        SetFilePointerEx(H.Get(), End, nullptr, FILE_END);
+        WriteFile(H.Get(), Line.data(), DWORD(Line.size()), &Got, nullptr);
+    });
+    // The uninstall record of one file: its count read, its value and the count written.
+    using routines_Registry::hkLocalMachine;
+    const std::string Key = std::string(UninstallKeyBase) + ProductName + "\\Files";
+    const double Uninstall = PerCall(N, [&](int I) {
+        std::string Entries;
+        routines_Registry::ReadRegistryString(hkLocalMachine, Key, "Entries", Entries, "0");
+        routines_Registry::WriteRegistryString(hkLocalMachine, Key, "File" + std::to_string(I + 1), Name("moved", I));
+        routines_Registry::WriteRegistryString(hkLocalMachine, Key, "Entries", std::to_string(I + 1));
+    });
+    DeleteUninstallKey();
+    RemoveTree(Dir);
+    std::printf("unit costs (ms) in a folder of %d files: look-up of a missing name %.3f, of a present one %.3f; "
+                "delete of a missing file %.3f; create new %.3f; move in place %.3f; folder forced %.3f; archive "
+                "open+close %.3f; order log line %.3f; uninstall record of a file %.3f\n",
+                Files, Missing, Present, DeleteMissing, CreateNew, Move, ForceDir, OpenArchive, OrderLine, Uninstall);
 }
 
 void Print(const TSet& S, const TBest& B)
@@ -434,6 +558,11 @@ int main(int argc, char** argv)
         const double Per1900 = (B1900.Install - B1900.Raw) / 1900 * 1e3;
         std::printf("  goal: flat from 300 to 1900 files: %.3f -> %.3f ms/file over raw (x%.2f)\n", Per300, Per1900,
                     Per1900 / Per300);
+        Units(P, 300);
+        Units(P, 1900);
+        Profile(P, P.Small300, false);
+        Profile(P, P.Small, false);
+        Profile(P, P.Small, true);
     } catch (const std::exception& E) {
         std::fprintf(stderr, "FAILED: %s\n", E.what());
         Code = 1;
