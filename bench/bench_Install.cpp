@@ -307,6 +307,7 @@ struct TPhases {
     double Sum[Count] = {};
     Clock::time_point Mark{};
     bool FirstStatus = false;
+    int64_t Statuses = 0;
     void Step(int Phase)
     {
         const auto Now = Clock::now();
@@ -350,6 +351,7 @@ double InstallRun(const TProduct& P, const TSet& S, const std::string& Dest, TPh
         };
         File->OnStatus = [Phases](TCustomInstallFile*, int, int) {
             Phases->Step(Phases->FirstStatus ? 1 : 2);
+            ++Phases->Statuses;
             Phases->FirstStatus = false;
         };
         File->OnAfterInstall = [Phases](TCustomInstallFile*) { Phases->Step(3); };
@@ -420,8 +422,8 @@ void Profile(const TProduct& P, const TSet& S, bool Over)
     Compare(P, S, Dest + "\\Files", "profiled install");
     RemoveTree(Dest);
     const double N = double(S.Files.size());
-    std::printf("where an install%s of %s goes: %.3f s, %.3f ms/file\n", Over ? " over the targets" : "",
-                S.Name.c_str(), Total, Total / N * 1e3);
+    std::printf("where an install%s of %s goes: %.3f s, %.3f ms/file, %lld status events\n",
+                Over ? " over the targets" : "", S.Name.c_str(), Total, Total / N * 1e3, (long long)Phases.Statuses);
     double Known = 0;
     for (int I = 0; I < TPhases::Count; ++I) {
         Known += Phases.Sum[I];
@@ -560,6 +562,7 @@ int main(int argc, char** argv)
                     Per1900 / Per300);
         Units(P, 300);
         Units(P, 1900);
+        Profile(P, P.Large, false);
         Profile(P, P.Small300, false);
         Profile(P, P.Small, false);
         Profile(P, P.Small, true);
