@@ -36,8 +36,16 @@ FW_DEFINE_CLASS(TWdrlRegistry, fw_Registry::TRegistry, nullptr, nullptr)
 
 LONG TWdrlRegistry::OpenKeyHandle(HKEY Base, const std::string& SubKey, bool CanCreate, fw_Handles::TRegKey& Result)
 {
-    if (!CanCreate || SubKey.empty() || OpenSubKey(Base, SubKey, KEY_READ).Get())
+    if (!CanCreate || SubKey.empty())
         return RegOpenKeyExA(Base, SubKey.c_str(), 0, KeyReadWrite, Result.Receive());
+    // A key that is there is opened at once: every open is a round trip to
+    // the registry, and writers such as the uninstall record call this per value.
+    const LONG Rc = RegOpenKeyExA(Base, SubKey.c_str(), 0, KeyReadWrite, Result.Receive());
+    if (Rc == ERROR_SUCCESS)
+        return Rc;
+    Result.Release(); // whatever the failed call left there is not ours
+    if (OpenSubKey(Base, SubKey, KEY_READ).Get())
+        return Rc;
     return RegCreateKeyExA(Base, SubKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
                            Result.Receive(), nullptr);
 }
@@ -64,7 +72,8 @@ void ReadRegistryString(TRootKeys Root, const std::string& Key, const std::strin
 {
     Value = Default;
     TRootedRegistry Reg(Root);
-    if (Reg.KeyExists(Key) && Reg.OpenKey(Key, false) && Reg.ValueExists(Ident)) {
+    // OpenKey fails on a missing key: no separate look for it first.
+    if (Reg.OpenKey(Key, false) && Reg.ValueExists(Ident)) {
         try {
             Value = Reg.ReadString(Ident);
         } catch (const fw_Registry::ERegistryException&) {
@@ -76,7 +85,7 @@ void ReadRegistryString(TRootKeys Root, const std::string& Key, const std::strin
 int ReadRegistryInteger(TRootKeys Root, const std::string& Key, const std::string& Ident, int Default)
 {
     TRootedRegistry Reg(Root);
-    if (Reg.KeyExists(Key) && Reg.OpenKey(Key, false) && Reg.ValueExists(Ident)) {
+    if (Reg.OpenKey(Key, false) && Reg.ValueExists(Ident)) {
         try {
             return Reg.ReadInteger(Ident);
         } catch (const fw_Registry::ERegistryException&) {
