@@ -689,6 +689,7 @@ private:
     void FetchArchive();
     void AfterInstallSteps();
     void ReadInfoFromArchiveFile(const std::string& Path);
+    void ScheduleReplacement(const std::string& Target);
 
     bool FOwnsUniqueIDFlag = false;
     // While the file installs: its destination folder, resolved once, and the
@@ -697,6 +698,8 @@ private:
     std::string FResolvedDestDir;
     std::string FExtractName;
     bool FExtractComplete = false;
+    // The existing target is deleted only once the new file is complete.
+    bool FDeferredDelete = false;
     // Set while ApplySettings runs: the setters that the base classes call
     // on the way then only store.
     bool FApplyingSettings = false;

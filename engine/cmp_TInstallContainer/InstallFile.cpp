@@ -264,7 +264,9 @@ void TCustomInstallFile::Extract()
     Engine->SetCompressedFile(Archive);
     Engine->ExtractDirectory = FResolvedDestDir;
     Engine->ExtractName = FExtractName;
-    Engine->Overwrite = FOverwriteMode;
+    // The file has decided already; what may lie under the new file's own
+    // name is a leftover of an interrupted run, to be replaced.
+    Engine->Overwrite = owAlways;
     Engine->OnAborted = [this](TObject* Sender) { EngineAborted(Sender); };
     Engine->OnNewDisk = [this](cmp_TWdrlCompress::TWdrlCompress* E, int Disk, std::string& Path) {
         EngineNewDisk(E, Disk, Path);
@@ -282,11 +284,24 @@ void TCustomInstallFile::Extract()
         SendInformation(this, icOperationEnded, nullptr);
         return;
     }
-    if (!FReplaceAtReboot &&
-        !MoveFileExA(Temporary.c_str(), TargetPath().c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+    const std::string Target = TargetPath();
+    if (FDeferredDelete && !DeleteTarget(Target)) {
+        // In use: the new file waits under a free numbered name for the restart.
+        const std::string Folder = routines_Strings::IncludeTrailingBackslash(FResolvedDestDir);
+        const std::string Numbered = FreeNumberedName(Folder, FDestName);
+        if (!MoveFileExA(Temporary.c_str(), (Folder + Numbered).c_str(), 0)) {
+            const DWORD Error = GetLastError();
+            throw IECustomInstallFile("Cannot put the new file %s in the place of %s. GetLastError return: %d",
+                                      {Temporary, Folder + Numbered, int(Error)});
+        }
+        Done = true;
+        FExtractName = Numbered;
+        ScheduleReplacement(Target);
+    } else if (!FReplaceAtReboot &&
+               !MoveFileExA(Temporary.c_str(), Target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
         const DWORD Error = GetLastError();
         throw IECustomInstallFile("Cannot put the new file %s in the place of %s. GetLastError return: %d",
-                                  {Temporary, TargetPath(), int(Error)});
+                                  {Temporary, Target, int(Error)});
     }
     Done = true;
     AfterInstallSteps();
@@ -498,13 +513,25 @@ void TCustomInstallFile::PrepareTarget()
     const std::string Folder =
         routines_Strings::IncludeTrailingBackslash(FResolvedDestDir.empty() ? GetFullDestDir() : FResolvedDestDir);
     const std::string Target = Folder + FDestName;
-    // The new file is written under a free numbered name beside the target
-    // and takes the target's place when it is complete.
-    FExtractName = FreeNumberedName(Folder, FDestName);
+    // The new file is written under a name of its own beside the target and
+    // takes the target's place when it is complete. During an install the
+    // old target stays until then, so that a failed extraction keeps it.
+    FExtractName = FDestName + ".~new";
+    FDeferredDelete = false;
+    if (!FResolvedDestDir.empty()) {
+        FDeferredDelete = FTargetExisted;
+        return;
+    }
     if (DeleteTarget(Target))
         return;
+    FExtractName = FreeNumberedName(Folder, FDestName);
+    ScheduleReplacement(Target);
+}
 
-    // In use: the new file waits under its numbered name for the restart.
+// The target is in use: the new file, under its free numbered name
+// (FExtractName), takes its place at the next start.
+void TCustomInstallFile::ScheduleReplacement(const std::string& Target)
+{
     FReplaceAtReboot = true;
     cmp_TInstall::TCustomInstall* Root = cmp_TInstall::InstallRoot();
     const std::string ShortTarget = routines_API::ShortPathName(Target);

@@ -173,8 +173,9 @@ TEST(Install, ARunPutsEveryFileInPlaceAndRecordsIt)
         EXPECT_TRUE(P.SameBytes(I)) << P.Target(I);
     EXPECT_EQ(P.Target(0), P.Dest + "\\Bin\\prog.exe");
     EXPECT_TRUE(AfterInstall);
-    // No numbered new file stays beside a target.
+    // No new file stays beside a target under a name of its own.
     EXPECT_FALSE(fw_SysUtils::FileExists(P.Dest + "\\Bin\\prog.1"));
+    EXPECT_FALSE(fw_SysUtils::FileExists(P.Dest + "\\Bin\\prog.exe.~new"));
     // Each level shows the progress of its own operation; the root's ends whole.
     ASSERT_FALSE(RootPercents.empty());
     EXPECT_EQ(RootPercents.back(), 100);
@@ -203,10 +204,13 @@ TEST(Install, ARunPutsEveryFileInPlaceAndRecordsIt)
                                                "CompName: File1, File: prog.exe", "FILECONTAINER: Documents",
                                                "CompName: File3, File: guide.hlp"}));
 
-    // A second run over the same files: the targets are replaced in place.
+    // A second run over the same files: the targets are replaced in place,
+    // also where an interrupted run left a new file half-written.
     WriteAll(P.Target(1), {'x'});
+    WriteAll(P.Target(1) + ".~new", {'h', 'a', 'l', 'f'});
     P.Root->Process();
     EXPECT_TRUE(P.SameBytes(1));
+    EXPECT_FALSE(fw_SysUtils::FileExists(P.Target(1) + ".~new"));
     EXPECT_EQ(MachineString(Uninstall + "\\Files", "Entries"), "6");
 }
 
@@ -255,10 +259,14 @@ TEST(Install, ADamagedArchiveLeavesNothingUnderTheTargetsName)
         Bytes[size_t(I)] ^= 0x5A;
     WriteAll(P.Archive(), Bytes);
 
+    // An older prog.exe is installed already: it stays when its update fails.
+    fw_SysUtils::ForceDirectories(P.Dest + "\\Bin");
+    WriteAll(P.Target(0), {'o', 'l', 'd'});
+
     EXPECT_THROW(P.Root->Process(), fw_SysUtils::Exception);
     EXPECT_TRUE(P.SameBytes(1));
-    EXPECT_FALSE(fw_SysUtils::FileExists(P.Target(0)));
-    EXPECT_FALSE(fw_SysUtils::FileExists(P.Dest + "\\Bin\\prog.1"));
+    EXPECT_EQ(ReadAll(P.Target(0)), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_FALSE(fw_SysUtils::FileExists(P.Dest + "\\Bin\\prog.exe.~new"));
     // The failed run keeps its record for the next one; the test removes it.
     const std::string Record = P.Root->FindInstallRecord(false);
     EXPECT_FALSE(Record.empty());
@@ -593,7 +601,7 @@ TEST(Install, AnAbortDuringTheExtractionEndsTheRunAndLeavesNoHalfFile)
         Raises<exceptions_Wendrel::EAIUserAbort>([&] { P.Root->Process(); }, "Installation aborted by the user"));
     EXPECT_TRUE(WasAborted);
     EXPECT_FALSE(fw_SysUtils::FileExists(P.Target(1)));
-    EXPECT_FALSE(fw_SysUtils::FileExists(P.Dest + "\\Bin\\big.1"));
+    EXPECT_FALSE(fw_SysUtils::FileExists(P.Dest + "\\Bin\\big.dat.~new"));
     EXPECT_EQ(P.Bin->State(), ifsNone);
     P.Root->RemoveInstallRecord();
 }
