@@ -13,7 +13,8 @@
 # install record stays for the next run, which then completes. Message boxes
 # are answered with Return, as a user would. Prints ok/FAIL per check; a check
 # that fails because of a known fault of the program is printed as
-# "KNOWN FAULT: ..." and does not fail the test.
+# "KNOWN FAULT: ..." and does not fail the test. WDRL_FAULT_CASES="2 5" runs
+# only the cases given.
 # Usage: install_faults.sh Teskor_Install.exe Teskor_Archive.exe PAYLOAD-DIR
 set -u
 SETUP=$(realpath "$1")
@@ -207,6 +208,23 @@ case_2() {
   restore_archive
   run_setup repaired
   expect_good_run "rerun with the archive restored"
+  # Over an installation whose damaged file is an older one: the failed run
+  # half-writes nothing; whether the older file survives is shown.
+  cp "$DIST_UNIX/files.1" "$SCRATCH/files.1.keep"
+  python3 "$HERE/install_faults_damage.py" "$DIST_UNIX/files.1" >/dev/null
+  printf 'an older %s' "$damaged" >"$DEST/$damaged"
+  cp "$DEST/$damaged" "$SCRATCH/older"
+  run_setup damaged-over
+  expect_code 1 "damaged archive over an installation"
+  if cmp -s "$SCRATCH/older" "$DEST/$damaged"; then
+    ok "damaged archive over an installation: the older $damaged is kept"
+  elif [ ! -e "$DEST/$damaged" ]; then
+    echo "   note: the failed run deleted the older $damaged before it extracted the new one; it is gone"
+  else
+    fail "damaged archive over an installation: $damaged is half-written"
+  fi
+  expect "damaged archive over an installation: no numbered file left" no_numbered_files
+  cp "$SCRATCH/files.1.keep" "$DIST_UNIX/files.1"
 }
 
 # ---------------------------------------------------------------------------
