@@ -136,8 +136,10 @@ nothing_half_written() {
   return $bad
 }
 
-# The numbered names ("Ombo_Teskor.1", ...) under which new files are written.
-numbered_files() { find "$DEST" -regextype posix-extended -regex '.*\.[0-9]+$' 2>/dev/null; }
+# The names of their own under which new files are written before they take
+# the target's place ("Ombo_Teskor.exe.~new"), or wait for a restart
+# ("Ombo_Teskor.1").
+numbered_files() { find "$DEST" -regextype posix-extended -regex '.*(\.[0-9]+|\.~new)$' 2>/dev/null; }
 no_numbered_files() {
   local left
   left=$(numbered_files)
@@ -359,7 +361,7 @@ case_7() {
   mkdir -p "$DEST"
   # A watcher on the destination starts the setup program (in its own process
   # group, led by timeout) once it watches, stops the group the moment the
-  # program creates its third numbered file, and prints the group and the name.
+  # program creates its third new file, and prints the group and the name.
   # The test then looks at the files and kills the group there.
   python3 "$HERE/install_faults_watch.py" "$DEST" 3 "$OUT/killed.out" timeout 120 wine "$SETUP" -d "-s$DIST" >"$OUT/watcher.out"
   read -r victim caught <"$OUT/watcher.out"

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Starts a command in a process group of its own once it watches FOLDER, and
-stops the group the moment the NTH numbered file ("name.1", "name.2", ...) is
-created there. Prints the group's id, then the name of that file, or "ended"
+stops the group the moment the NTH new file under a name of its own
+("name.ext.~new", or a numbered "name.1" for a target in use) is created
+there. Prints the group's id, then the name of that file, or "ended"
 when the command ended first. The stopped group is left to the caller.
 Usage: install_faults_watch.py FOLDER NTH LOG COMMAND..."""
 import ctypes, os, re, select, signal, struct, subprocess, sys
@@ -23,7 +24,7 @@ while setup.poll() is None:
         size = struct.unpack_from("iIII", buf, 0)[3]
         name = buf[16:16 + size].split(b"\0")[0].decode()
         buf = buf[16 + size:]
-        if re.search(r"\.\d+$", name):
+        if re.search(r"(\.\d+|\.~new)$", name):
             seen += 1
             if seen == nth:
                 os.killpg(setup.pid, signal.SIGSTOP)
