@@ -408,20 +408,28 @@ namespace {
 // uninstall record is given up as unwritable.
 constexpr int UninstallFilesKeys = 100;
 
-// The next number of a list of "File<n>" values kept under Key, which
-// counts them in its string value "Entries".
-int NextEntry(const std::string& Key)
+// Adds Data as the next "File<n>" value of a list kept under Key, which
+// counts its values in the string value "Entries". The key is opened once
+// for the three values: an installation of thousands of files pays for
+// every opening.
+void AddEntry(const std::string& Key, const std::string& Data)
 {
-    std::string Entries;
-    routines_Registry::ReadRegistryString(routines_Registry::hkLocalMachine, Key, "Entries", Entries, "0");
-    return fw_SysUtils::StrToIntDef(fw_SysUtils::Trim(Entries), 0) + 1;
-}
-
-void WriteEntry(const std::string& Key, int N, const std::string& Data)
-{
-    using routines_Registry::hkLocalMachine;
-    routines_Registry::WriteRegistryString(hkLocalMachine, Key, "File" + fw_SysUtils::IntToStr(N), Data);
-    routines_Registry::WriteRegistryString(hkLocalMachine, Key, "Entries", fw_SysUtils::IntToStr(N));
+    routines_Registry::TWdrlRegistry Reg;
+    Reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    if (!Reg.OpenKey(Key, true))
+        throw routines_Registry::EIRCannotWriteValue(
+            fw_SysUtils::Format("Cannot install into registry. Key: %s Ident: %s Value %s", {Key, "Entries", Data}),
+            Reg.LastError());
+    std::string Entries = "0";
+    try {
+        if (Reg.ValueExists("Entries"))
+            Entries = Reg.ReadString("Entries");
+    } catch (const fw_Registry::ERegistryException&) {
+        Entries = "0"; // unreadable: counted from the start, as a missing count
+    }
+    const int N = fw_SysUtils::StrToIntDef(fw_SysUtils::Trim(Entries), 0) + 1;
+    Reg.WriteString("File" + fw_SysUtils::IntToStr(N), Data);
+    Reg.WriteString("Entries", fw_SysUtils::IntToStr(N));
 }
 
 } // namespace
@@ -433,13 +441,13 @@ void TCustomInstallFile::WriteUninstallInfo(const std::string& Key)
         // The uninstaller unregisters these servers; ";1" marks a program.
         const std::string Servers = Key + "\\ActiveX";
         const bool Program = fw_SysUtils::UpperCase(fw_SysUtils::ExtractFileExt(FFileName)) == ".EXE";
-        WriteEntry(Servers, NextEntry(Servers), Target + (Program ? ";1" : ";0"));
+        AddEntry(Servers, Target + (Program ? ";1" : ";0"));
         return;
     }
     for (int Attempt = 0; Attempt < UninstallFilesKeys; ++Attempt) {
         const std::string Files = Key + "\\Files" + (Attempt ? fw_SysUtils::IntToStr(Attempt) : std::string());
         try {
-            WriteEntry(Files, NextEntry(Files), Target);
+            AddEntry(Files, Target);
             return;
         } catch (const routines_Registry::EIRCannotWriteValue&) {
             // this key can't take it: the next one may
