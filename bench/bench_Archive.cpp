@@ -1,6 +1,7 @@
 // Times Compress and Extract of the archive engine against raw zlib at the
 // same settings (level 9, window 15, memory level 8) on one deterministic
 // payload, and prints MB/s and the ratio ours/raw for both directions.
+#include "BenchSupport.h"
 #include "archive/cmp_TWdrlCompress.h"
 #include "framework/fw_Handles.h"
 #include "framework/fw_SysUtils.h"
@@ -17,18 +18,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using fw_Handles::THandle;
-
-THandle CreateForWriting(const std::string& Name)
-{
-    return THandle(CreateFileA(Name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-}
-
-THandle OpenForReading(const std::string& Name)
-{
-    return THandle(CreateFileA(Name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-}
+using namespace bench_support;
 
 struct TSet {
     std::string Name;
@@ -36,46 +26,6 @@ struct TSet {
     std::vector<std::string> Files; // names relative to Dir
     int64_t Bytes = 0;
 };
-
-void Fail(const std::string& What)
-{
-    std::fprintf(stderr, "%s\n", What.c_str());
-    std::exit(1);
-}
-
-void WriteFileBytes(const std::string& Name, const std::vector<uint8_t>& B)
-{
-    THandle H = CreateForWriting(Name);
-    DWORD Put = 0;
-    if (!H || !WriteFile(H.Get(), B.data(), DWORD(B.size()), &Put, nullptr) || Put != B.size())
-        Fail("cannot write " + Name);
-}
-
-// Mixed content: runs of words (text-like), of structured records (binary
-// tables) and of noise (already compressed data), as in a product's files.
-std::vector<uint8_t> Mixed(size_t Size, uint32_t Seed)
-{
-    static const char* const Words[] = {"Quorvane ", "Caldrevin ", "Teskor ",  "Ombo ", "Pellunar ",
-                                        "\r\n",      "setup ",     "1.0.2.9 ", "file ", "registry "};
-    std::vector<uint8_t> B;
-    B.reserve(Size);
-    uint32_t X = Seed * 2654435761u + 7;
-    auto Next = [&] { return X = X * 1103515245u + 12345u; };
-    while (B.size() < Size) {
-        size_t Run = 512 + (Next() >> 8) % 16384;
-        int Kind = int(Next() >> 28) % 3;
-        for (size_t I = 0; I < Run && B.size() < Size; ++I) {
-            if (Kind == 0) {
-                for (const char* W = Words[(Next() >> 16) % 10]; *W && B.size() < Size; ++W)
-                    B.push_back(uint8_t(*W));
-            } else if (Kind == 1)
-                B.push_back(uint8_t((I % 16 < 4) ? (I / 16) & 0xFF : (I % 16 < 8 ? 0 : (Next() >> 29))));
-            else
-                B.push_back(uint8_t(Next() >> 24));
-        }
-    }
-    return B;
-}
 
 TSet MakeSet(const std::string& Root, const std::string& Name, int Count, size_t MinSize, size_t MaxSize, uint32_t Seed)
 {
@@ -86,14 +36,12 @@ TSet MakeSet(const std::string& Root, const std::string& Name, int Count, size_t
         X = X * 1103515245u + 12345u;
         size_t Size = MinSize + (MaxSize > MinSize ? (X >> 4) % (MaxSize - MinSize) : 0);
         std::string F = "f" + std::to_string(I) + ".bin";
-        WriteFileBytes(S.Dir + "\\" + F, Mixed(Size, Seed + uint32_t(I)));
+        WriteAll(S.Dir + "\\" + F, Mixed(Size, Seed + uint32_t(I)));
         S.Files.push_back(F);
         S.Bytes += int64_t(Size);
     }
     return S;
 }
-
-double Seconds(Clock::time_point Since) { return std::chrono::duration<double>(Clock::now() - Since).count(); }
 
 // ---- raw zlib: the same work without the archive engine -------------------------------
 
@@ -302,27 +250,6 @@ void Breakdown(const std::string& Work)
     std::printf("unit costs (us): message check %.1f (PeekMessage) / %.1f (GetQueueStatus); 4 KB write %.1f vs "
                 "%.1f per 4 KB in 64 KB writes; set file date %.1f; file exists %.1f; open+close %.1f\n",
                 Pump, Status, Write4K, Write64K, SetDate, Exists, Open);
-}
-
-void RemoveTree(const std::string& Dir)
-{
-    {
-        // The search ends before the folder itself is removed.
-        WIN32_FIND_DATAA D;
-        fw_Handles::TFindHandle F(FindFirstFileA((Dir + "\\*").c_str(), &D));
-        if (F) {
-            do {
-                std::string N = D.cFileName;
-                if (N == "." || N == "..")
-                    continue;
-                if (D.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveTree(Dir + "\\" + N);
-                else
-                    DeleteFileA((Dir + "\\" + N).c_str());
-            } while (FindNextFileA(F.Get(), &D));
-        }
-    }
-    RemoveDirectoryA(Dir.c_str());
 }
 
 } // namespace

@@ -690,6 +690,8 @@ private:
     void AfterInstallSteps();
     void ReadInfoFromArchiveFile(const std::string& Path);
     void ScheduleReplacement(const std::string& Target);
+    // The destination folder: during an install as resolved at its start.
+    std::string DestFolder() const;
 
     bool FOwnsUniqueIDFlag = false;
     // While the file installs: its destination folder, resolved once, and the

@@ -12,6 +12,31 @@
 
 namespace test_support {
 
+// A whole file as bytes; "<missing>" when it cannot be opened.
+inline std::string ReadBytes(const std::string& Path)
+{
+    fw_Handles::THandle File(
+        CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!File)
+        return "<missing>";
+    std::string Bytes;
+    char Block[65536];
+    DWORD Read = 0;
+    while (ReadFile(File.Get(), Block, sizeof Block, &Read, nullptr) && Read > 0)
+        Bytes.append(Block, Read);
+    return Bytes;
+}
+
+// Writes Bytes as the whole of Path.
+inline void WriteBytes(const std::string& Path, const std::string& Bytes)
+{
+    fw_Handles::THandle File(CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(File) << Path;
+    DWORD Written = 0;
+    ASSERT_TRUE(WriteFile(File.Get(), Bytes.data(), DWORD(Bytes.size()), &Written, nullptr));
+    ASSERT_EQ(Written, Bytes.size());
+}
+
 // A new empty folder in the temporary folder, removed with its contents.
 class TScratchDir {
 public:

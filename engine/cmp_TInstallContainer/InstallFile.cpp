@@ -362,7 +362,7 @@ void TCustomInstallFile::EngineNewDisk(cmp_TWdrlCompress::TWdrlCompress* Engine,
 void TCustomInstallFile::AfterInstallSteps()
 {
     using routines_Registry::hkLocalMachine;
-    const std::string DestDir = FResolvedDestDir.empty() ? GetFullDestDir() : FResolvedDestDir;
+    const std::string DestDir = DestFolder();
     if (FRegisterAsHelp)
         routines_Registry::WriteRegistryString(hkLocalMachine, "\\SOFTWARE\\Microsoft\\Windows\\Help",
                                                fw_SysUtils::UpperCase(FDestName), DestDir);
@@ -518,8 +518,7 @@ void TCustomInstallFile::PrepareTarget()
     SendInformation(this, icReplacing, this);
     ReportUp(this, ecReplacing, this);
     FShouldInstall = true;
-    const std::string Folder =
-        routines_Strings::IncludeTrailingBackslash(FResolvedDestDir.empty() ? GetFullDestDir() : FResolvedDestDir);
+    const std::string Folder = routines_Strings::IncludeTrailingBackslash(DestFolder());
     const std::string Target = Folder + FDestName;
     // The new file is written under a name of its own beside the target and
     // takes the target's place when it is complete. During an install the
@@ -687,10 +686,14 @@ std::string TCustomInstallFile::SourcePath() const
     return routines_Strings::IncludeTrailingBackslash(FIncludeFromDir) + FFileName;
 }
 
+std::string TCustomInstallFile::DestFolder() const
+{
+    return FResolvedDestDir.empty() ? GetFullDestDir() : FResolvedDestDir;
+}
+
 std::string TCustomInstallFile::TargetPath() const
 {
-    return routines_Strings::IncludeTrailingBackslash(FResolvedDestDir.empty() ? GetFullDestDir() : FResolvedDestDir) +
-           FDestName;
+    return routines_Strings::IncludeTrailingBackslash(DestFolder()) + FDestName;
 }
 
 static void DefineInstallFile(fw_Classes::TPropertyBuilder<TInstallFile>& P)

@@ -16,27 +16,12 @@ namespace {
 using cmp_TWdrlCompress::TWdrlCompress;
 using test_support::TScratchDir;
 
-std::string ReadAll(const std::string& Path)
-{
-    fw_Handles::THandle File(CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!File)
-        return "<missing>";
-    std::string Bytes;
-    char Buffer[65536];
-    DWORD Read = 0;
-    while (ReadFile(File.Get(), Buffer, sizeof Buffer, &Read, nullptr) && Read > 0)
-        Bytes.append(Buffer, Read);
-    return Bytes;
-}
+std::string ReadAll(const std::string& Path) { return test_support::ReadBytes(Path); }
 
 void WriteAll(const std::string& Path, const std::string& Bytes)
 {
     ASSERT_TRUE(fw_SysUtils::ForceDirectories(fw_SysUtils::ExtractFileDir(Path)));
-    fw_Handles::THandle File(
-        CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD Written = 0;
-    ASSERT_TRUE(File && WriteFile(File.Get(), Bytes.data(), DWORD(Bytes.size()), &Written, nullptr));
+    test_support::WriteBytes(Path, Bytes);
 }
 
 // Bytes that compress somewhat, different for each seed.

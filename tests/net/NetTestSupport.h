@@ -22,28 +22,8 @@ using test_support::Raises;
 using test_support::THookGuard;
 using test_support::TScratchDir;
 
-inline std::string ReadBytes(const std::string& Path)
-{
-    fw_Handles::THandle File(
-        CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!File)
-        return "<missing>";
-    std::string Bytes;
-    char Block[65536];
-    DWORD Read = 0;
-    while (ReadFile(File.Get(), Block, sizeof Block, &Read, nullptr) && Read > 0)
-        Bytes.append(Block, Read);
-    return Bytes;
-}
-
-inline void WriteBytes(const std::string& Path, const std::string& Bytes)
-{
-    fw_Handles::THandle File(CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    ASSERT_TRUE(File) << Path;
-    DWORD Written = 0;
-    ASSERT_TRUE(WriteFile(File.Get(), Bytes.data(), DWORD(Bytes.size()), &Written, nullptr));
-    ASSERT_EQ(Written, Bytes.size());
-}
+using test_support::ReadBytes;
+using test_support::WriteBytes;
 
 // Bytes that no block boundary or text search could mistake for others.
 inline std::string NoiseBytes(size_t Count, uint32_t Seed)
