@@ -1,0 +1,1 @@
+#include "system/cmp_TUninstallEXE.h"
