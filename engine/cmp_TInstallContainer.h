@@ -64,6 +64,21 @@ FW_EXCEPTION(IEfcDuplicateFile, IECustomInstallFile);
 // The registry key under which the product's uninstall information goes.
 inline constexpr const char* UninstallKeyBase = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
+// The product's uninstall record lists the files and links an installation
+// made as "File<n>" values under Key\Files; a key that cannot take one
+// passes it to Key\Files1, Files2, ..., at most this many keys in all.
+inline constexpr int UninstallFilesKeys = 100;
+// Adds Data as the next "File<n>" value of the list under ListKey, which
+// counts its values in the string "Entries". Raises when the key cannot be
+// written or its count is no number (no earlier value is overwritten).
+void AddUninstallEntry(const std::string& ListKey, const std::string& Data);
+// Adds Path to the first of Key's "Files" lists that takes it; False when
+// none did.
+bool AddUninstallFile(const std::string& Key, const std::string& Path);
+// False for the uninstall key of a blank product name, which is the list of
+// every product: nothing may be recorded there.
+bool NamesAProduct(const std::string& UninstallKey);
+
 // Information codes sent down the tree.
 enum : int {
     icContainerProcessStart = -990,

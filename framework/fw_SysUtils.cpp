@@ -207,6 +207,12 @@ std::string Format(std::string_view Fmt, TVarRecs Args)
 
 void RangeError() { throw ERangeError("Range check error"); }
 
+EOleSysError::EOleSysError(HRESULT Code) : Exception(SysErrorMessage(DWORD(Code))), ErrorCode(Code)
+{
+    if (Message().empty())
+        SetMessage(Format("Unspecified error (0x%.8x)", {unsigned(Code)}));
+}
+
 std::string SysErrorMessage(DWORD Code)
 {
     char* Buf = nullptr;

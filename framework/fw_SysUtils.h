@@ -88,6 +88,21 @@ public:
     DWORD ErrorCode;
 };
 
+// A failed COM call: ErrorCode is its result, the message the system's
+// text for it.
+class EOleSysError : public Exception {
+public:
+    explicit EOleSysError(HRESULT Code);
+    HRESULT ErrorCode;
+};
+// Raises EOleSysError when Result is a failure; success codes (S_FALSE too)
+// pass.
+inline void OleCheck(HRESULT Result)
+{
+    if (FAILED(Result))
+        throw EOleSysError(Result);
+}
+
 // Raises ERangeError "Range check error".
 [[noreturn]] void RangeError();
 // Raises EOSError with the system's text for Code (GetLastError when 0).

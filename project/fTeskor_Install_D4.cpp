@@ -14,9 +14,33 @@ void RegisterProjectClasses()
     cmp_TInstallContainer::RegisterInstallContainerClasses();
     cmp_TInstall::RegisterInstallClasses();
     cmp_TNetInstallLocation::RegisterNetClasses();
+    cmp_TUninstallEXE::RegisterUninstallEXEClasses();
+    cmp_TInstallRegistry::RegisterInstallRegistryClasses();
+    cmp_TInstallShellLink::RegisterShellLinkClasses();
 }
 
 namespace {
+
+// Where a node puts what it makes: a file's path, a link's file and its
+// target, a registry block's key, a container's folder.
+std::string Destination(cmp_TInstallContainer::TInstallObject* H)
+{
+    using cmp_TInstallContainer::TCustomInstallFile;
+    using cmp_TInstallRegistry::TCustomInstallRegistry;
+    using cmp_TInstallShellLink::TCustomInstallShellLink;
+    if (H->Is<TCustomInstallFile>())
+        return static_cast<TCustomInstallFile*>(H)->TargetPath();
+    if (H->Is<TCustomInstallShellLink>()) {
+        auto* Link = static_cast<TCustomInstallShellLink*>(H);
+        return Link->GetLinkPath() + " => " + Link->GetObjectLocation();
+    }
+    if (H->Is<TCustomInstallRegistry>()) {
+        auto* Block = static_cast<TCustomInstallRegistry*>(H);
+        return routines_Registry::TRootKeysInfo.NameOf(Block->RootKey()) + Block->GetFullKey() + " (" +
+               fw_SysUtils::IntToStr(Block->Entries()->Count()) + " values)";
+    }
+    return H->GetFullDestDir();
+}
 
 void Describe(cmp_TInstallContainer::TInstallContainer* Node, int Depth, std::vector<std::string>& Lines)
 {
@@ -26,9 +50,7 @@ void Describe(cmp_TInstallContainer::TInstallContainer* Node, int Depth, std::ve
         std::string Line = std::string(size_t(Depth) * 2, ' ') + H->Name();
         if (H->Is<TCustomInstallFile>())
             Line += " \"" + static_cast<TCustomInstallFile*>(H)->DestName() + "\"";
-        Line += " -> " +
-                (H->Is<TCustomInstallFile>() ? static_cast<TCustomInstallFile*>(H)->TargetPath() : H->GetFullDestDir());
-        Lines.push_back(Line);
+        Lines.push_back(Line + " -> " + Destination(H));
         Describe(H, Depth + 1, Lines);
     }
 }
@@ -70,6 +92,7 @@ TfrmTeskor_Install_D4::TfrmTeskor_Install_D4(fw_Classes::TComponent* AOwner) : f
     Bind(Install1, "Install1");
     Bind(idMiscellaneous, "idMiscellaneous");
     Bind(psFileContainer, "psFileContainer");
+    Bind(ifUninstallEXE, "ifUninstallEXE");
     Bind(Group, "Group");
     Bind(psFileContainer1, "psFileContainer1");
     Bind(Directory, "Directory");
@@ -78,7 +101,12 @@ TfrmTeskor_Install_D4::TfrmTeskor_Install_D4(fw_Classes::TComponent* AOwner) : f
     Bind(InstallFile3, "InstallFile3");
     Bind(InstallFile4, "InstallFile4");
     Bind(InstallFile6, "InstallFile6");
+    Bind(Registry, "Registry");
+    Bind(MainFolder, "MainFolder");
+    Bind(psObjectLink, "psObjectLink");
     Bind(InstallFile61, "InstallFile61");
+    Bind(InstallMainLink, "InstallMainLink");
+    Bind(InstallShellLink, "InstallShellLink");
 }
 
 TFormPtr ReadProjectForTool(const std::vector<std::string>& Arguments)

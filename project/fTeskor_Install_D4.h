@@ -5,6 +5,9 @@
 #include "engine/cmp_TInstallContainer.h"
 #include "engine/cmp_TPathSpecifier.h"
 #include "framework/fw_Forms.h"
+#include "system/cmp_TInstallRegistry.h"
+#include "system/cmp_TInstallShellLink.h"
+#include "system/cmp_TUninstallEXE.h"
 
 #include <memory>
 #include <string>
@@ -37,6 +40,7 @@ public:
     cmp_TInstall::TInstall* Install1 = nullptr;
     cmp_TInstallContainer::TInstallDirectory* idMiscellaneous = nullptr;
     cmp_TInstallContainer::TpsFileContainer* psFileContainer = nullptr;
+    cmp_TUninstallEXE::TUninstallEXE* ifUninstallEXE = nullptr;
     cmp_TInstallContainer::TInstallGroup* Group = nullptr;
     cmp_TInstallContainer::TpsFileContainer* psFileContainer1 = nullptr;
     cmp_TInstallContainer::TInstallDirectory* Directory = nullptr;
@@ -45,7 +49,12 @@ public:
     cmp_TInstallContainer::TInstallFile* InstallFile3 = nullptr;
     cmp_TInstallContainer::TInstallFile* InstallFile4 = nullptr;
     cmp_TInstallContainer::TInstallFile* InstallFile6 = nullptr;
+    cmp_TInstallRegistry::TInstallRegistry* Registry = nullptr;
+    cmp_TInstallShellLink::TMainLinkGroup* MainFolder = nullptr;
+    cmp_TInstallShellLink::TpsObjectLink* psObjectLink = nullptr;
     cmp_TInstallContainer::TInstallFile* InstallFile61 = nullptr;
+    cmp_TInstallShellLink::TInstallMainLink* InstallMainLink = nullptr;
+    cmp_TInstallShellLink::TInstallShellLink* InstallShellLink = nullptr;
 
 private:
     template <class T>

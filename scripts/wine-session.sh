@@ -31,6 +31,7 @@ wendrel_session_start() {
 
   echo "== making a scratch Wine prefix in $WINEPREFIX"
   wineboot -i >/dev/null 2>&1
+  wendrel_unlink_user_folders
   # Without a window manager Wine draws the window frames itself.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   # A crashing program ends instead of waiting in the crash debugger.
@@ -40,6 +41,18 @@ wendrel_session_start() {
   # instead of bringing up a new server and its services.
   wineserver -p
   wine cmd /c exit >/dev/null 2>&1
+}
+
+# Wine links the user's Desktop, Documents, ... to the host's home folder:
+# links and files the programs make there would land on the host. Each
+# becomes a plain folder of the prefix.
+wendrel_unlink_user_folders() {
+  local link
+  for link in "$WINEPREFIX"/drive_c/users/*/{Desktop,Documents,Downloads,Music,Pictures,Videos,Templates}; do
+    if [ -L "$link" ]; then
+      rm -f "$link" && mkdir -p "$link"
+    fi
+  done
 }
 
 wendrel_session_stop() {

@@ -402,59 +402,17 @@ void TCustomInstallFile::CompleteAfterReboot()
         RegisterServer();
 }
 
-namespace {
-
-// How many "Files" keys ("Files", "Files1", ...) a file tries before the
-// uninstall record is given up as unwritable.
-constexpr int UninstallFilesKeys = 100;
-
-// Adds Data as the next "File<n>" value of a list kept under Key, which
-// counts its values in the string value "Entries". The key is opened once
-// for the three values: an installation of thousands of files pays for
-// every opening.
-void AddEntry(const std::string& Key, const std::string& Data)
-{
-    routines_Registry::TWdrlRegistry Reg;
-    Reg.SetRootKey(HKEY_LOCAL_MACHINE);
-    if (!Reg.OpenKey(Key, true))
-        throw routines_Registry::EIRCannotWriteValue(
-            fw_SysUtils::Format("Cannot install into registry. Key: %s Ident: %s Value %s", {Key, "Entries", Data}),
-            Reg.LastError());
-    std::string Entries = "0";
-    try {
-        if (Reg.ValueExists("Entries"))
-            Entries = Reg.ReadString("Entries");
-    } catch (const fw_Registry::ERegistryException&) {
-        Entries = "0"; // unreadable: counted from the start, as a missing count
-    }
-    const int N = fw_SysUtils::StrToIntDef(fw_SysUtils::Trim(Entries), 0) + 1;
-    Reg.WriteString("File" + fw_SysUtils::IntToStr(N), Data);
-    Reg.WriteString("Entries", fw_SysUtils::IntToStr(N));
-}
-
-} // namespace
-
 void TCustomInstallFile::WriteUninstallInfo(const std::string& Key)
 {
     const std::string Target = TargetPath();
     if (FActiveX) {
         // The uninstaller unregisters these servers; ";1" marks a program.
-        const std::string Servers = Key + "\\ActiveX";
         const bool Program = fw_SysUtils::UpperCase(fw_SysUtils::ExtractFileExt(FFileName)) == ".EXE";
-        AddEntry(Servers, Target + (Program ? ";1" : ";0"));
+        AddUninstallEntry(Key + "\\ActiveX", Target + (Program ? ";1" : ";0"));
         return;
     }
-    for (int Attempt = 0; Attempt < UninstallFilesKeys; ++Attempt) {
-        const std::string Files = Key + "\\Files" + (Attempt ? fw_SysUtils::IntToStr(Attempt) : std::string());
-        try {
-            AddEntry(Files, Target);
-            return;
-        } catch (const routines_Registry::EIRCannotWriteValue&) {
-            // this key can't take it: the next one may
-        } catch (const fw_Registry::ERegistryException&) {
-        }
-    }
-    throw IECustomInstallFile("Cannot record the file %s for the uninstaller under the key %s", {Target, Key});
+    if (!AddUninstallFile(Key, Target))
+        throw IECustomInstallFile("Cannot record the file %s for the uninstaller under the key %s", {Target, Key});
 }
 
 namespace {
