@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -24,6 +26,14 @@ std::string ProgramFilesOfPrefix()
     EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
                            RRF_RT_REG_SZ, nullptr, Buffer, &Size),
               ERROR_SUCCESS);
+    return Buffer;
+}
+
+// A shell folder of the prefix, as the shell answers it.
+std::string ShellFolder(int Csidl)
+{
+    char Buffer[MAX_PATH] = {};
+    EXPECT_EQ(SHGetFolderPathA(nullptr, Csidl, nullptr, SHGFP_TYPE_CURRENT, Buffer), S_OK);
     return Buffer;
 }
 
@@ -60,8 +70,15 @@ TEST(QuorvaneProject, TreeOrderAndDestinations)
         "    InstallFile2 \"Ombo_Teskor_SD.exe\" -> " + Target + "\\Ombo_Teskor_SD.exe",
         "idMiscellaneous -> " + Target + "\\Uninstall",
     };
-    if (Form->FindComponent("ifUninstallEXE"))
-        Expected.push_back("  ifUninstallEXE \"uninstall.exe\" -> " + Target + "\\Uninstall\\uninstall.exe");
+    // The links and the registry block come after the containers, by their
+    // registered types: link groups, links, registry blocks.
+    const std::string Program = Target + "\\Ombo_Teskor.exe";
+    const std::string Menu = ShellFolder(CSIDL_PROGRAMS) + "\\Quorvane";
+    Expected.insert(Expected.end(),
+                    {"  ifUninstallEXE \"uninstall.exe\" -> " + Target + "\\Uninstall\\uninstall.exe",
+                     "MainFolder -> " + Menu, "  InstallMainLink -> " + Menu + "\\Quorvane.LNK => " + Program,
+                     "InstallShellLink -> " + ShellFolder(CSIDL_DESKTOPDIRECTORY) + "\\Quorvane.LNK => " + Program,
+                     "Registry -> hkCurrentUser\\Software\\Pellunar\\Ombo\\Teskor (19 values)"});
     EXPECT_EQ(Lines, Expected);
 
     // Every node of the tree is selected with the project's install type and
@@ -81,7 +98,7 @@ TEST(QuorvaneProject, TreeOrderAndDestinations)
     EXPECT_EQ(Form->psFileContainer1->GetPath(nullptr), Target);
     EXPECT_EQ(Form->Group->PathSpecifier(), Form->psFileContainer1);
     EXPECT_EQ(Form->idMiscellaneous->PathSpecifier(), Form->psFileContainer);
-    EXPECT_EQ(Form->ComponentCount(), 26); // the auto-made specifiers were replaced by the project's
+    EXPECT_EQ(Form->ComponentCount(), 32); // the auto-made specifiers were replaced by the project's
 }
 
 TEST(QuorvaneProject, StoredValuesOfTheProject)
@@ -151,6 +168,81 @@ TEST(QuorvaneProject, StoredValuesOfTheProject)
         EXPECT_EQ(F.File->InstallTypes(), Three) << F.FileName;
         EXPECT_EQ(F.File->OverwriteMode(), owAlways) << F.FileName;
     }
+
+    cmp_TUninstallEXE::TUninstallEXE* Uninstall = Form->ifUninstallEXE;
+    ASSERT_NE(Uninstall, nullptr);
+    EXPECT_EQ(Uninstall->Container(), Form->idMiscellaneous);
+    EXPECT_EQ(Uninstall->DestName(), "uninstall.exe");
+    EXPECT_EQ(Uninstall->FileName(), "uninstall.exe");
+    EXPECT_EQ(Uninstall->UniqueID(), 0);
+    EXPECT_EQ(Uninstall->Order(), -1);
+    EXPECT_TRUE(Uninstall->Net());
+    EXPECT_EQ(Uninstall->InstallTypes(), Three);
+    EXPECT_EQ(Uninstall->ArchiveFileType(), Form->psContainerArchiveFile);
+
+    cmp_TInstallRegistry::TInstallRegistry* Registry = Form->Registry;
+    ASSERT_NE(Registry, nullptr);
+    EXPECT_EQ(Registry->Container(), Root);
+    EXPECT_EQ(Registry->Key(), "\\Software\\Pellunar\\Ombo\\Teskor");
+    EXPECT_EQ(Registry->KeySpecifierType(), cmp_TInstallRegistry::ksAbsolute);
+    EXPECT_EQ(Registry->RootKey(), routines_Registry::hkCurrentUser);
+    EXPECT_EQ(Registry->InstallTypes(), Three);
+    struct TValue {
+        const char* Ident;
+        int Integer;
+        const char* Text;
+    };
+    const std::vector<TValue> Values = {{"MainLeft", 0, nullptr},
+                                        {"MainTop", 0, nullptr},
+                                        {"MainHeight", 590, nullptr},
+                                        {"MainWidth", 780, nullptr},
+                                        {"MainTabOrder", 0, nullptr},
+                                        {"ASIMedical", 80, nullptr},
+                                        {"ASIEmploy", 80, nullptr},
+                                        {"ASIDrug", 80, nullptr},
+                                        {"ASILegal", 80, nullptr},
+                                        {"ASIFamily", 80, nullptr},
+                                        {"ASISocial", 80, nullptr},
+                                        {"ASIPsych", 80, nullptr},
+                                        {"LastProgram", 1, nullptr},
+                                        {"UseSpeedTab", 1, nullptr},
+                                        {"UseDefaultWindow", 1, nullptr},
+                                        {"ShowAllHints", 0, nullptr},
+                                        {"UserColorForeground", 0, "Black"},
+                                        {"UserColorBackground", 0, "Yellow"},
+                                        {"ASIGeneral", 80, nullptr}};
+    ASSERT_EQ(Registry->Entries()->Count(), int(Values.size()));
+    for (int I = 0; I < Registry->Entries()->Count(); ++I) {
+        const cmp_TInstallRegistry::TRegistryEntry* Entry = Registry->Entries()->Items(I);
+        const TValue& V = Values[size_t(I)];
+        EXPECT_EQ(Entry->Ident(), V.Ident);
+        EXPECT_EQ(Entry->EntryType(), V.Text ? cmp_TInstallRegistry::retText : cmp_TInstallRegistry::retInteger)
+            << V.Ident;
+        EXPECT_EQ(Entry->Integer(), V.Integer) << V.Ident;
+        EXPECT_EQ(Entry->Text(), V.Text ? V.Text : "") << V.Ident;
+        EXPECT_FALSE(Entry->Boolean()) << V.Ident;
+        EXPECT_EQ(Entry->InstallRegistry(), Registry) << V.Ident;
+    }
+
+    ASSERT_NE(Form->MainFolder, nullptr);
+    EXPECT_EQ(cmp_TInstallShellLink::MainLinkGroup(), Form->MainFolder);
+    EXPECT_EQ(Form->MainFolder->DestDir(), "\\Quorvane");
+    EXPECT_EQ(Form->MainFolder->DestDirType(), Form->psProgramMenu);
+    EXPECT_EQ(Form->MainFolder->Container(), Root);
+    for (cmp_TInstallShellLink::TCustomInstallShellLink* Link :
+         std::initializer_list<cmp_TInstallShellLink::TCustomInstallShellLink*>{Form->InstallMainLink,
+                                                                                Form->InstallShellLink}) {
+        ASSERT_NE(Link, nullptr);
+        EXPECT_EQ(Link->LinkName(), "Quorvane.LNK") << Link->Name();
+        EXPECT_EQ(Link->HotKey(), 0) << Link->Name();
+        EXPECT_EQ(Link->ObjectLink(), Form->InstallFile61) << Link->Name();
+        EXPECT_EQ(Link->ObjectLocationType(), Form->psObjectLink) << Link->Name();
+        EXPECT_EQ(Link->Method(), cmp_TInstallShellLink::mtAutoDetect) << Link->Name();
+    }
+    EXPECT_EQ(Form->InstallMainLink->Container(), Form->MainFolder);
+    EXPECT_EQ(Form->InstallMainLink->DestDirType(), Form->psContainerDestDir);
+    EXPECT_EQ(Form->InstallShellLink->Container(), Root);
+    EXPECT_EQ(Form->InstallShellLink->DestDirType(), Form->psDesktopMenu);
 }
 
 TEST(QuorvaneProject, InstallRootTakesThePictureResourceByDefault)

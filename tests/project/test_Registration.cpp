@@ -49,6 +49,13 @@ TEST(Registration, EveryProjectClassReadsBack)
         {"Dir", &TInstallDirectory::StaticClass(), "    Container = Group\n"},
         {"psDir", &TpsFileContainer::StaticClass(), "    FileContainer = Dir\n"},
         {"File1", &TInstallFile::StaticClass(), "    Container = Dir\n    FileName = 'a.txt'\n"},
+        {"Remover", &cmp_TUninstallEXE::TUninstallEXE::StaticClass(), "    Container = Dir\n"},
+        {"Settings", &cmp_TInstallRegistry::TInstallRegistry::StaticClass(),
+         "    Container = Install1\n    Entries = <\n      item\n        Ident = 'A'\n      end>\n"},
+        {"Menu", &cmp_TInstallShellLink::TMainLinkGroup::StaticClass(), "    Container = Install1\n"},
+        {"psObjectLink", &cmp_TInstallShellLink::TpsObjectLink::StaticClass(), ""},
+        {"MenuLink", &cmp_TInstallShellLink::TInstallMainLink::StaticClass(), "    ObjectLink = File1\n"},
+        {"DesktopLink", &cmp_TInstallShellLink::TInstallShellLink::StaticClass(), "    Container = Install1\n"},
     };
     std::string Text = "object Setup: TForm\n";
     for (const TNamed& N : Named)
