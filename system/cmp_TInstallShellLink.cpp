@@ -498,7 +498,8 @@ void TCustomInstallShellLink::SetObjectLocation(const std::string& Value)
         FLinkName = routines_Strings::MakeValidName(FObjectLocation.substr(At + strlen(Scheme))) + ".URL";
         return;
     }
-    SetLinkName(fw_SysUtils::ChangeFileExt(fw_SysUtils::ExtractFileName(FObjectLocation), ""));
+    SetLinkName(
+        fw_SysUtils::ChangeFileExt(fw_SysUtils::ExtractFileName(ExcludeTrailingBackslash(FObjectLocation)), ""));
 }
 
 void TCustomInstallShellLink::SetObjectLocationType(TCustomPathSpecifier* Value)
