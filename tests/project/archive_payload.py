@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Makes the distribution's files.1 with Teskor_Archive.exe into a scratch
-folder and reads it as an outsider: it holds every file of the payload once,
-each record inflating with Python's zlib to the bytes of that file.
+folder and reads it as an outsider: it holds every file of the payload and
+the uninstall program once, each record inflating with Python's zlib to the
+bytes of that file.
 Usage: archive_payload.py WINE-RUN Teskor_Archive.exe PAYLOAD-DIR"""
 import os
 import shutil
@@ -49,11 +50,12 @@ def main():
             assert out == open(path, "rb").read(), name
             assert len(out) == size, name
             found[os.path.basename(path)] = uid
-        expected = sorted(os.listdir(payload))
+        expected = sorted(os.listdir(payload) + ["uninstall.exe"])
         assert sorted(found) == expected, (sorted(found), expected)
         # The project's numbers, by which the installer finds each file.
         assert found["Ombo_Teskor.exe"] == 4 and found["Ombo_Teskor_SD.exe"] == 1, found
-        print("files.1 holds the %d payload files" % len(found))
+        assert found["uninstall.exe"] == 0, found
+        print("files.1 holds the %d payload files and the uninstall program" % (len(found) - 1))
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
         if kept is None:
