@@ -8,7 +8,9 @@ wendrel_session_start() {
   export WENDREL_WINEPREFIX=$scratch/wineprefix
   export WINEPREFIX=$WENDREL_WINEPREFIX
   export WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono/Gecko prompts in a bare prefix
+  # No Mono/Gecko prompts in a bare prefix, and no menu entries or desktop
+  # files of the links the programs make on the host.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   rm -rf "$WINEPREFIX"
   mkdir -p "$scratch"
 
