@@ -82,6 +82,37 @@ else
   echo "   the install record is gone (the run ended well)"
 fi
 
+echo "   the settings (HKCU\\Software\\Pellunar\\Ombo\\Teskor):"
+query 'HKCU\Software\Pellunar\Ombo\Teskor' | sed 's/^/     /'
+PRODUCT='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvane'
+echo "   the uninstall entry and its record of the settings key:"
+query "$PRODUCT" | sed 's/^/     /'
+query "$PRODUCT\RegistryKeys" /s | grep -v '^ *[A-Z][A-Za-z]*  *REG_SZ  *$' | sed 's/^/     /'
+echo "   Wine's list of installed programs (wine uninstaller --list):"
+wine uninstaller --list 2>/dev/null | tr -d '\r' | sed 's/^/     /'
+USER_DIR=$(ls -d "$WINEPREFIX"/drive_c/users/* | grep -v '/Public$' | head -1)
+for link in "$USER_DIR/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Quorvane/Quorvane.LNK" \
+  "$USER_DIR/Desktop/Quorvane.LNK"; do
+  echo "   the link ${link#"$WINEPREFIX"/drive_c/} as lnkinfo reads it:"
+  if [ -f "$link" ]; then
+    lnkinfo "$link" 2>/dev/null | grep -E 'Local path|Working directory|Command line arguments|Hot Key' | sed 's/^\s*/     /'
+  else
+    echo "     MISSING"
+    code=1
+  fi
+done
+
+echo "== uninstall.exe /quiet Quorvane: removing the product again"
+wine "C:\\Program Files\\Pellunar\\Ombo\\Teskor\\Uninstall\\uninstall.exe" /quiet Quorvane >"$OUT/uninstall.out" 2>&1 && ucode=0 || ucode=$?
+echo "   it ended with exit code $ucode"
+tr -d '\r' <"$OUT/uninstall.out" | grep -v '^$' | sed 's/^/     /'
+echo "   left in C:\\Program Files\\Pellunar: $(find "$WINEPREFIX/drive_c/Program Files/Pellunar" 2>/dev/null | wc -l) entries"
+echo "   the menu folder: $([ -e "$USER_DIR/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Quorvane" ] && echo "still there" || echo gone)"
+echo "   the desktop link: $([ -e "$USER_DIR/Desktop/Quorvane.LNK" ] && echo "still there" || echo gone)"
+echo "   the settings key: $(query 'HKCU\Software\Pellunar' >/dev/null && echo "still there" || echo gone)"
+echo "   the uninstall entry: $(query "$PRODUCT" >/dev/null && echo "still there" || echo gone)"
+[ "$ucode" = 0 ] || code=1
+
 run_setup build "build mode" -b || true
 
 echo "== the install tree of the Quorvane project as the engine resolves it in this prefix"
