@@ -21,19 +21,8 @@ SETUP=$(realpath "$1")
 ARCHIVER=$(realpath "$2")
 PAYLOAD=$(realpath "$3")
 HERE=$(cd "$(dirname "$0")" && pwd)
-failures=0
 known=0
-
-SCRATCH=$(mktemp -d /tmp/wdrl-faults.XXXXXX)
-source "$HERE/../../scripts/wine-session.sh"
-# The session of the test run (if any) is left alone: this one has its own
-# prefix, display and server.
-wendrel_session_start "$SCRATCH/session" >/dev/null || { rm -rf "$SCRATCH"; exit 1; }
-cleanup() {
-  wendrel_session_stop
-  rm -rf "$SCRATCH"
-}
-trap cleanup EXIT
+source "$HERE/driver_lib.sh" faults
 
 DIST_UNIX=$SCRATCH/dist
 DIST='Z:'$(echo "$DIST_UNIX" | tr / '\\')
@@ -43,27 +32,10 @@ RECORD='HKLM\Software\Wendrel\Install'
 SESSION_MANAGER='HKLM\System\CurrentControlSet\Control\Session Manager'
 RUNONCE='HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce'
 FILES=(Ombo_Teskor.exe Ombo_Teskor_SD.exe Ombo_Teskor_KH.dll Ombo_Teskor.Hlp Ombo_Teskor.GID)
-OUT=$SCRATCH/out
-mkdir -p "$OUT"
-
-ok() { echo "ok: $*"; }
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 known_fault() {
   echo "KNOWN FAULT: $*"
   known=$((known + 1))
 }
-expect() { # description command...: ok when the command succeeds
-  local what=$1
-  shift
-  if "$@"; then ok "$what"; else fail "$what"; fi
-}
-
-query() { timeout 120 wine reg query "$@" 2>/dev/null | tr -d '\r' | grep -v '^$'; }
-has_key() { timeout 120 wine reg query "$1" >/dev/null 2>&1; }
-delete_key() { timeout 120 wine reg delete "$1" /f >/dev/null 2>&1 || true; }
 
 # The machine as before any installation of Quorvane: no installed files, no
 # install or uninstall record, no pending moves.

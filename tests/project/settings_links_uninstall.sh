@@ -14,16 +14,7 @@ SETUP=$(realpath "$1")
 ARCHIVER=$(realpath "$2")
 PAYLOAD=$(realpath "$3")
 HERE=$(cd "$(dirname "$0")" && pwd)
-failures=0
-
-SCRATCH=$(mktemp -d /tmp/wdrl-links.XXXXXX)
-source "$HERE/../../scripts/wine-session.sh"
-wendrel_session_start "$SCRATCH/session" >/dev/null || { rm -rf "$SCRATCH"; exit 1; }
-cleanup() {
-  wendrel_session_stop
-  rm -rf "$SCRATCH"
-}
-trap cleanup EXIT
+source "$HERE/driver_lib.sh" links
 
 DIST_UNIX=$SCRATCH/dist
 DIST='Z:'$(echo "$DIST_UNIX" | tr / '\\')
@@ -37,24 +28,11 @@ MENU_DIR=$USER_DIR/AppData/Roaming/Microsoft/Windows/Start\ Menu/Programs/Quorva
 MENU_LINK=$MENU_DIR/Quorvane.LNK
 DESKTOP_LINK=$USER_DIR/Desktop/Quorvane.LNK
 FILES=(Ombo_Teskor.exe Ombo_Teskor_SD.exe Ombo_Teskor_KH.dll Ombo_Teskor.Hlp Ombo_Teskor.GID Uninstall/uninstall.exe)
-OUT=$SCRATCH/out
-mkdir -p "$OUT" "$DIST_UNIX"
+mkdir -p "$DIST_UNIX"
 
-ok() { echo "ok: $*"; }
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-expect() { # description command...
-  local what=$1
-  shift
-  if "$@"; then ok "$what"; else fail "$what"; fi
-}
 same() { # description got wanted
   if [ "$2" = "$3" ]; then ok "$1"; else fail "$1: got \"$2\", wanted \"$3\""; fi
 }
-query() { timeout 120 wine reg query "$@" 2>/dev/null | tr -d '\r' | grep -v '^$'; }
-has_key() { timeout 120 wine reg query "$1" >/dev/null 2>&1; }
 # The data of one value ("" when missing).
 value() { query "$1" /v "$2" | awk -v n="$2" '$1 == n { $1 = ""; $2 = ""; sub(/^  /, ""); print }'; }
 
