@@ -155,14 +155,17 @@ bool TProgramManager::SendMacro(const std::string& Macro) { return Conversation(
 
 void TProgramManager::SelectGroup(const std::string& Name)
 {
+    // A copy: SelectGroup(CurrentGroup()) is a natural call, and the current
+    // group is emptied before the read.
+    const std::string Group = Name;
     Connect();
     FCurrentGroup.clear();
     FGroupLines.Clear();
     std::string Data;
-    if (!Conversation().RequestData(Name, Data))
+    if (!Conversation().RequestData(Group, Data))
         return;
     FGroupLines.SetText(Data);
-    FCurrentGroup = Name;
+    FCurrentGroup = Group;
     // Wine's DDE server follows the data with an acknowledgement as well,
     // which the conversation would take for the answer to the next macro: a
     // refused AddItem would pass and the next good one fail. Wine answers
@@ -178,8 +181,9 @@ void TProgramManager::SelectGroup(const std::string& Name)
 // stays current even when its contents cannot be read: Wine answers no data
 // for a group, and an empty CurrentGroup would make the next AddItem send
 // nothing while its caller believes the item was made.
-void TProgramManager::Reread(const std::string& Group)
+void TProgramManager::Reread(std::string Group)
 {
+    // A copy, as in SelectGroup: the caller's is usually FCurrentGroup.
     SelectGroup(Group);
     FCurrentGroup = Group;
 }

@@ -105,7 +105,7 @@ private:
     // "[ShowGroup(...)]" for the current group; EAIPMCannotOpenGroup when
     // its name can't go in a macro.
     std::string ShowGroupMacro() const;
-    void Reread(const std::string& Group);
+    void Reread(std::string Group);
 
     std::unique_ptr<fw_DDE::TDdeClientConv> FConversation;
     fw_Classes::TStringList FGroupLines;
