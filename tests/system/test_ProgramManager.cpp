@@ -904,34 +904,46 @@ TEST(ProgmanShared, ChildUsesTheSharedInstanceUntilItEnds)
 TEST(ProgmanShared, FreeingItAtExitIsClean)
 {
     TScratchGroup Group;
+    test_support::TScratchDir Dir("pm-child");
     char Self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, Self, sizeof Self);
     ASSERT_TRUE(SetEnvironmentVariableA("WENDREL_PM_CHILD_GROUP", Group.Name().c_str()));
     fw_Handles::TScopeExit Unset([] { SetEnvironmentVariableA("WENDREL_PM_CHILD_GROUP", nullptr); });
 
     SECURITY_ATTRIBUTES Inherit{sizeof Inherit, nullptr, TRUE};
-    fw_Handles::THandle Read, Write;
-    ASSERT_TRUE(CreatePipe(Read.Receive(), Write.Receive(), &Inherit, 0));
-    SetHandleInformation(Read.Get(), HANDLE_FLAG_INHERIT, 0);
+    std::string OutputFile = Dir / "output.txt";
+    fw_Handles::THandle Out(CreateFileA(OutputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &Inherit,
+                                        CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(Out);
     STARTUPINFOA Start{};
     Start.cb = sizeof Start;
     Start.dwFlags = STARTF_USESTDHANDLES;
-    Start.hStdOutput = Write.Get();
-    Start.hStdError = Write.Get();
+    Start.hStdOutput = Out.Get();
+    Start.hStdError = Out.Get();
     Start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     std::string Command =
         std::string("\"") + Self + "\" --gtest_filter=ProgmanShared.ChildUsesTheSharedInstanceUntilItEnds";
     PROCESS_INFORMATION Info{};
     ASSERT_TRUE(CreateProcessA(nullptr, Command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &Start, &Info));
     fw_Handles::THandle Process(Info.hProcess), Thread(Info.hThread);
-    Write.Reset(); // the child's end only: reading stops when the child is gone
-    std::string Output;
-    char Block[4096];
-    DWORD Got = 0;
-    while (ReadFile(Read.Get(), Block, sizeof Block, &Got, nullptr) && Got > 0)
-        Output.append(Block, Got);
-    // A hang at exit would show as a child that never ends; not waited for forever.
-    ASSERT_EQ(WaitForSingleObject(Process.Get(), 120000), WAIT_OBJECT_0) << Output;
+    Out.Reset();
+    // Messages are handled while waiting: the child's DdeConnect asks every
+    // top-level window, this process's own DDE windows too (the shared
+    // instance's, when an earlier test opened it), and waits for each answer.
+    // A hang at exit would show as a child that never ends; not waited for
+    // forever.
+    DWORD Waited = WAIT_TIMEOUT;
+    for (ULONGLONG Until = GetTickCount64() + 120000; GetTickCount64() < Until;) {
+        HANDLE H = Process.Get();
+        Waited = MsgWaitForMultipleObjects(1, &H, FALSE, DWORD(Until - GetTickCount64()), QS_ALLINPUT);
+        if (Waited != WAIT_OBJECT_0 + 1)
+            break;
+        MSG Msg;
+        while (PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&Msg);
+    }
+    std::string Output = test_support::ReadBytes(OutputFile);
+    ASSERT_EQ(Waited, WAIT_OBJECT_0) << Output;
     DWORD Code = 1;
     GetExitCodeProcess(Process.Get(), &Code);
     EXPECT_EQ(Code, 0u) << Output;
