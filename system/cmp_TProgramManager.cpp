@@ -169,8 +169,9 @@ void TProgramManager::SelectGroup(const std::string& Name)
     // Wine's DDE server follows the data with an acknowledgement as well,
     // which the conversation would take for the answer to the next macro: a
     // refused AddItem would pass and the next good one fail. Wine answers
-    // data only for its made-up "Groups" item, but a group may have that
-    // name. A new conversation leaves the stray answer behind; with a
+    // data for no group, but it does for its own items "Groups" (its list of
+    // groups) and "PROGMAN", in any case, and a group may have one of those
+    // names. A new conversation leaves the stray answer behind; with a
     // Program Manager that keeps to the protocol it costs one connect. When
     // it cannot be opened again, the next call's Connect says so.
     Conversation().CloseLink();

@@ -377,8 +377,17 @@ TEST(ProgmanDdeClient, IsAComponentOfItsOwner)
     EXPECT_EQ(Owner.ComponentCount(), 1);
     EXPECT_EQ(Conv->ClassName(), "TDdeClientConv");
     EXPECT_TRUE(Conv->Is<fw_Classes::TComponent>());
-    Conv->SetService("PROGMAN");
-    Conv->SetTopic("PROGMAN");
+    // A project sets it up through its properties.
+    const fw_Classes::TClassInfo& Class = *Conv->ClassType();
+    ASSERT_NE(Class.FindProp("DdeService"), nullptr);
+    ASSERT_NE(Class.FindProp("DdeTopic"), nullptr);
+    ASSERT_NE(Class.FindProp("ConnectMode"), nullptr);
+    Class.FindProp("DdeService")->SetStr(Conv, "PROGMAN");
+    Class.FindProp("DdeTopic")->SetStr(Conv, "PROGMAN");
+    Class.FindProp("ConnectMode")->SetOrd(Conv, int64_t(TDataMode::ddeManual));
+    EXPECT_EQ(Conv->DdeService(), "PROGMAN");
+    EXPECT_EQ(Conv->DdeTopic(), "PROGMAN");
+    EXPECT_EQ(Conv->ConnectMode(), TDataMode::ddeManual);
     EXPECT_TRUE(Conv->OpenLink());
     // The owner frees it, and its link, with itself.
 }
