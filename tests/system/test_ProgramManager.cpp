@@ -525,7 +525,9 @@ TEST(ProgmanItems, AQuotedTargetMayHoldParenthesesAndCommas)
     ASSERT_TRUE(CopyFileA(Notepad().c_str(), Target.c_str(), FALSE));
     TProbeManager PM(nullptr);
     PM.CreateGroup(Group.Name());
-    PM.AddItem("\"" + Target + "\"", "Wendrel Tool", "\"" + Target + "\"", 0, "\"" + Dir.Path() + "\"", "");
+    // As the shell link component sends it: the quoted target, a blank, and
+    // its arguments (none here).
+    PM.AddItem("\"" + Target + "\" ", "Wendrel Tool", "\"" + Target + "\"", 0, "\"" + Dir.Path() + "\"", "");
     std::string Link = Group.Link("Wendrel Tool");
     ASSERT_TRUE(FileExists(Link)) << Link;
     TLinkFile L = ReadLinkFile(Link);
