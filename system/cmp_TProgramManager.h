@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace fw_DDE {
 class TDdeClientConv;
@@ -92,10 +93,20 @@ public:
 
 protected:
     fw_DDE::TDdeClientConv& Conversation() { return *FConversation; }
+    // Every macro goes out through here, once it has been found fit to send;
+    // a descendant may watch what is sent.
+    virtual bool SendMacro(const std::string& Macro);
+    // Sets the current group's lines as a read of its data would.
+    void SetGroupLines(const std::vector<std::string>& Lines) { FGroupLines.SetVector(Lines); }
     bool FConnected = false;
     std::string FCurrentGroup;
 
 private:
+    // "[ShowGroup(...)]" for the current group; EAIPMCannotOpenGroup when
+    // its name can't go in a macro.
+    std::string ShowGroupMacro() const;
+    void Reread(std::string Group);
+
     std::unique_ptr<fw_DDE::TDdeClientConv> FConversation;
     fw_Classes::TStringList FGroupLines;
 };
