@@ -129,7 +129,8 @@ std::wstring CommandTail(std::wstring_view CommandLine, const std::vector<std::w
     // A path of another form (relative, partly short, a host path under Wine):
     // it ends after the program's own file name.
     for (const std::wstring& Own : OwnPaths) {
-        for (std::wstring_view Name : {std::wstring_view(FileNameOf(Own)), WithoutExe(FileNameOf(Own))}) {
+        const std::wstring File = FileNameOf(Own);
+        for (std::wstring_view Name : {std::wstring_view(File), WithoutExe(File)}) {
             if (Name.empty())
                 continue;
             for (size_t At = 0; At + Name.size() <= S.size(); ++At) {
