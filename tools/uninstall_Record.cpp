@@ -148,8 +148,11 @@ std::optional<std::wstring> FindProduct(const std::wstring& Name)
         throw fw_SysUtils::EOSError("Cannot open the list of installed programs: " + fw_SysUtils::SysErrorMessage(Code),
                                     DWORD(Code));
     }
-    // A backslash would name a key below another product's.
-    if (Name.find(L'\\') == std::wstring::npos && OpenKey(Base.Get(), Name, KEY_READ))
+    // A backslash would name a key below another product's, and a name of
+    // dots alone is left to the list below: only a real key name may reach
+    // the deletion of the record.
+    if (Name.find(L'\\') == std::wstring::npos && Name.find_first_not_of(L'.') != std::wstring::npos &&
+        OpenKey(Base.Get(), Name, KEY_READ))
         return Name;
     for (const std::wstring& Key : SubKeyNames(Base.Get()))
         if (SameText(TrimBlanks(Key), Wanted))

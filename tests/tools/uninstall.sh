@@ -257,6 +257,13 @@ reg_key "$TOP_KEY"
 reg_sz Flag 1
 reg_import
 
+# Names that would reach past a record's own key.
+run "$EXE" /quiet "$PRODUCT\\Files"
+expect_code 4 "a name with a backslash"
+run "$EXE" /quiet ..
+expect_code 4 "a name of dots"
+expect "... the record is untouched" has_key "$KEY\\Files"
+
 expect "Wine's list of installed programs shows the product" \
   grep -qF "$PRODUCT" <<<"$(timeout 60 wine uninstaller --list 2>/dev/null | tr -d '\r')"
 
