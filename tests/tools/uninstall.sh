@@ -7,7 +7,8 @@
 # Start-menu folder holding only its links), the program is run from the
 # product's own Uninstall folder, and the result is read from outside: the
 # files on the Wine drive and the registry as `wine reg query` shows it.
-# Also: the exit codes of a blank and an unknown name, a record whose key
+# Also: the exit codes of a blank and an unknown name, of a server that
+# cannot be unregistered (all else is removed), a record whose key
 # name has trailing blanks, a No to the question, Wine's list of installed
 # programs running the unquoted uninstall string (its boxes answered with
 # Return), and the program and its folder gone after a restart of the prefix.
@@ -185,6 +186,22 @@ expect_code 0 "trailing blanks"
 expect "its file is gone" absent file "$ROOT\\Trail\\t.txt"
 expect "its emptied folder is gone" absent folder "$ROOT\\Trail"
 expect "its record is gone" absent has_key "$UNINSTALL\\$TRAIL  "
+
+echo "== a server that cannot be unregistered: the rest is removed, the exit code tells"
+FAIL_PRODUCT="$PRODUCT Fail"
+make "$ROOT\\Fail\\f.txt"
+make "$ROOT\\Fail\\bad.dll" "not a library"
+reg_begin
+record_list "$UNINSTALL\\$FAIL_PRODUCT\\Files" 1 "$ROOT\\Fail\\f.txt"
+record_list "$UNINSTALL\\$FAIL_PRODUCT\\ActiveX" 1 "$ROOT\\Fail\\bad.dll;0"
+reg_import
+run "$EXE" /quiet "$FAIL_PRODUCT"
+expect_code 1 "a failed unregistration"
+expect "the message names the server" grep -qF "$ROOT\\Fail\\bad.dll" <<<"$MSG"
+expect "the other file is gone all the same" absent file "$ROOT\\Fail\\f.txt"
+expect "the server's file is gone too" absent file "$ROOT\\Fail\\bad.dll"
+expect "the emptied folder is gone" absent folder "$ROOT\\Fail"
+expect "the record is gone (the message lists what is left)" absent has_key "$UNINSTALL\\$FAIL_PRODUCT"
 
 echo "== a whole record"
 make "$APP\\app.exe"
