@@ -74,6 +74,7 @@ private:
     TOutcome FOutcome;
     std::vector<std::wstring> FFolders; // that held a removed file
     std::vector<std::wstring> FPending; // files and folders removed at the restart
+    DWORD FScheduleError = 0;           // why the last ScheduleAtRestart failed
 
     void Problem(const std::wstring& Text) { FOutcome.Problems.push_back(Text); }
     void Note(const std::wstring& Text) { FOutcome.Notes.push_back(Text); }
@@ -90,8 +91,10 @@ private:
     {
         if (IsPending(Path))
             return true;
-        if (!MoveFileExW(Path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+        if (!MoveFileExW(Path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+            FScheduleError = GetLastError();
             return false;
+        }
         FPending.push_back(Path);
         FOutcome.RestartPending = true;
         return true;
@@ -123,35 +126,37 @@ private:
         PROCESS_INFORMATION Info{};
         if (!CreateProcessW(Path.c_str(), Command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Start,
                             &Info)) {
-            Problem(L"Cannot start " + Path + L" to unregister it: " + SystemText(GetLastError()));
+            const DWORD E = GetLastError();
+            Problem(L"Cannot start " + Path + L" to unregister it: " + SystemText(E));
             return;
         }
         THandle Process(Info.hProcess), Thread(Info.hThread);
         if (WaitForSingleObject(Process.Get(), ServerTimeoutMs) != WAIT_OBJECT_0) {
-            Problem(L"" + Path + L" did not finish unregistering itself");
+            Problem(Path + L" did not finish unregistering itself");
             return;
         }
         DWORD Code = 0;
         if (!GetExitCodeProcess(Process.Get(), &Code) || Code != 0)
-            Problem(L"" + Path + L" failed to unregister itself (exit code " + std::to_wstring(Code) + L")");
+            Problem(Path + L" failed to unregister itself (exit code " + std::to_wstring(Code) + L")");
     }
 
     void UnregisterLibrary(const std::wstring& Path)
     {
         fw_Handles::TModule Library(LoadLibraryExW(Path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
         if (!Library) {
-            Problem(L"Cannot load " + Path + L" to unregister it: " + SystemText(GetLastError()));
+            const DWORD E = GetLastError();
+            Problem(L"Cannot load " + Path + L" to unregister it: " + SystemText(E));
             return;
         }
         using TUnregister = HRESULT(STDAPICALLTYPE*)();
         const auto Unregister = reinterpret_cast<TUnregister>(GetProcAddress(Library.Get(), "DllUnregisterServer"));
         if (!Unregister) {
-            Problem(L"" + Path + L" has no DllUnregisterServer: it was not unregistered");
+            Problem(Path + L" has no DllUnregisterServer: it was not unregistered");
             return;
         }
         const HRESULT R = Unregister();
         if (FAILED(R))
-            Problem(L"" + Path + L" failed to unregister itself: " + SystemText(DWORD(R)));
+            Problem(Path + L" failed to unregister itself: " + SystemText(DWORD(R)));
     }
 
     // --- Files ---
@@ -251,8 +256,8 @@ private:
         if (InUse(E)) {
             if (ScheduleAtRestart(Path))
                 return TFileResult::Scheduled;
-            Problem(L"" + Path + L" is in use and cannot be removed at the next restart either: " +
-                    SystemText(GetLastError()));
+            Problem(Path + L" is in use and cannot be removed at the next restart either: " +
+                    SystemText(FScheduleError));
         } else {
             Problem(L"Cannot delete " + Path + L": " + SystemText(E));
         }
@@ -363,7 +368,7 @@ private:
             return;
         if (!ScheduleAtRestart(Self))
             Problem(L"This program (" + Self + L") cannot be removed at the next restart: " +
-                    SystemText(GetLastError()));
+                    SystemText(FScheduleError));
         FFolders.push_back(ParentFolder(Self));
     }
 
@@ -505,7 +510,7 @@ private:
         case TFolderState::OnlyPending:
             if (ScheduleAtRestart(Folder))
                 return true;
-            Problem(L"The folder " + Folder + L" cannot be removed at the next restart: " + SystemText(GetLastError()));
+            Problem(L"The folder " + Folder + L" cannot be removed at the next restart: " + SystemText(FScheduleError));
             return false;
         case TFolderState::Empty:
             break;
