@@ -27,7 +27,8 @@ USER_DIR=$(ls -d "$WINEPREFIX"/drive_c/users/* | grep -v '/Public$' | head -1)
 MENU_DIR=$USER_DIR/AppData/Roaming/Microsoft/Windows/Start\ Menu/Programs/Quorvane
 MENU_LINK=$MENU_DIR/Quorvane.LNK
 DESKTOP_LINK=$USER_DIR/Desktop/Quorvane.LNK
-FILES=(Ombo_Teskor.exe Ombo_Teskor_SD.exe Ombo_Teskor_KH.dll Ombo_Teskor.Hlp Ombo_Teskor.GID Uninstall/uninstall.exe)
+FILES=(Ombo_Teskor.exe Ombo_Teskor_SD.exe Ombo_Teskor_KH.dll Ombo_Teskor.Hlp Ombo_Teskor.GID)
+SESSION_MANAGER='HKLM\System\CurrentControlSet\Control\Session Manager'
 mkdir -p "$DIST_UNIX"
 
 same() { # description got wanted
@@ -128,8 +129,10 @@ check_removed() { # how
   done
   expect "$1: the user's file stays" test -f "$DEST/notes.txt"
   expect "$1: the shared library stays" test -f "$DEST/Ombo_Teskor_KH.dll"
-  same "$1: its shared count went down" "$(value "$SHARED" "$DEST_WIN\\Ombo_Teskor_KH.dll")" "0x1"
-  expect "$1: no Uninstall folder" test ! -e "$DEST/Uninstall"
+  same "$1: its shared count went down" \
+    "$(query "$SHARED" | grep -F "$DEST_WIN\\Ombo_Teskor_KH.dll" | awk '{ print $NF }')" "0x1"
+  # The running uninstall program goes at the restart, with its folder.
+  expect "$1: uninstall.exe goes at the restart" bash -c "wine reg query '$SESSION_MANAGER' /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -qiF 'Uninstall\\uninstall.exe'"
   expect "$1: no menu link" test ! -e "$MENU_LINK"
   expect "$1: no menu folder" test ! -e "$MENU_DIR"
   expect "$1: no desktop link" test ! -e "$DESKTOP_LINK"
@@ -148,6 +151,8 @@ user_things
 run_answering quiet uninstall wine "$DEST_WIN\\Uninstall\\uninstall.exe" /quiet Quorvane
 same "uninstall.exe /quiet ends well" "$CODE" 0
 check_removed "quiet"
+timeout 120 wineboot -r >/dev/null 2>&1
+expect "quiet: after the restart no Uninstall folder" test ! -e "$DEST/Uninstall"
 forget_user_things
 
 echo "== Wine's uninstaller runs the entry's command"
