@@ -106,12 +106,16 @@ echo "== uninstall.exe /quiet Quorvane: removing the product again"
 wine "C:\\Program Files\\Pellunar\\Ombo\\Teskor\\Uninstall\\uninstall.exe" /quiet Quorvane >"$OUT/uninstall.out" 2>&1 && ucode=0 || ucode=$?
 echo "   it ended with exit code $ucode"
 tr -d '\r' <"$OUT/uninstall.out" | grep -v '^$' | sed 's/^/     /'
-echo "   left in C:\\Program Files\\Pellunar: $(find "$WINEPREFIX/drive_c/Program Files/Pellunar" 2>/dev/null | wc -l) entries"
+echo "   left in C:\\Program Files until the restart (the running uninstall program and its folders):"
+(cd "$WINEPREFIX/drive_c/Program Files" && find Pellunar 2>/dev/null | sed 's/^/     /')
 echo "   the menu folder: $([ -e "$USER_DIR/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Quorvane" ] && echo "still there" || echo gone)"
 echo "   the desktop link: $([ -e "$USER_DIR/Desktop/Quorvane.LNK" ] && echo "still there" || echo gone)"
 echo "   the settings key: $(query 'HKCU\Software\Pellunar' >/dev/null && echo "still there" || echo gone)"
 echo "   the uninstall entry: $(query "$PRODUCT" >/dev/null && echo "still there" || echo gone)"
 [ "$ucode" = 0 ] || code=1
+echo "== a restart (wineboot -r) performs the deletions the uninstall program asked for"
+timeout 120 wineboot -r >/dev/null 2>&1
+echo "   C:\\Program Files\\Pellunar: $([ -e "$WINEPREFIX/drive_c/Program Files/Pellunar" ] && echo "still there" || echo gone)"
 
 run_setup build "build mode" -b || true
 
