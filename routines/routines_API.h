@@ -15,5 +15,11 @@ std::string SystemDirectory();
 std::string WindowsDirectory();
 // The short form of a path; the path unchanged when it has none.
 std::string ShortPathName(const std::string& Path);
+// Takes back the deletions of Path (by its long or short name) that wait for
+// the next restart among the system's delayed moves: a file installed after
+// an uninstaller scheduled the older one's deletion must survive the
+// restart. Other delayed moves stay as they are. True when one was taken
+// back; False also when the list cannot be read or written.
+bool CancelPendingDelete(const std::string& Path);
 
 } // namespace routines_API

@@ -297,11 +297,16 @@ void TCustomInstallFile::Extract()
         Done = true;
         FExtractName = Numbered;
         ScheduleReplacement(Target);
-    } else if (!FReplaceAtReboot &&
-               !MoveFileExA(Temporary.c_str(), Target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
-        const DWORD Error = GetLastError();
-        throw IECustomInstallFile("Cannot put the new file %s in the place of %s. GetLastError return: %d",
-                                  {Temporary, Target, int(Error)});
+    } else if (!FReplaceAtReboot) {
+        if (!MoveFileExA(Temporary.c_str(), Target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+            const DWORD Error = GetLastError();
+            throw IECustomInstallFile("Cannot put the new file %s in the place of %s. GetLastError return: %d",
+                                      {Temporary, Target, int(Error)});
+        }
+        // An uninstall before this install, without a restart since, may
+        // have left the older file's deletion pending: it would take the
+        // new one.
+        routines_API::CancelPendingDelete(Target);
     }
     Done = true;
     AfterInstallSteps();

@@ -383,6 +383,54 @@ std::string LongNameOf(const std::string& Path)
 
 } // namespace
 
+// The delayed moves as pairs of wide strings, read by the value's size (a
+// deletion's target is an empty string inside the list).
+std::vector<std::wstring> PendingPairs()
+{
+    std::vector<wchar_t> Data(32768);
+    DWORD Size = DWORD(Data.size() * sizeof(wchar_t));
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                     L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, Data.data(), &Size) != ERROR_SUCCESS)
+        return {};
+    std::vector<std::wstring> Items;
+    const size_t Count = Size / sizeof(wchar_t);
+    for (size_t At = 0; At < Count;) {
+        size_t End = At;
+        while (End < Count && Data[End])
+            ++End;
+        Items.emplace_back(Data.data() + At, End - At);
+        At = End + 1;
+    }
+    while (Items.size() % 2 == 1)
+        Items.pop_back();
+    return Items;
+}
+
+TEST(Install, AnInstallTakesBackThePendingDeletionOfItsTarget)
+{
+    TPendingRenamesGuard Renames;
+    TProduct P;
+    fw_SysUtils::ForceDirectories(P.Dest + "\\Bin");
+    WriteAll(P.Target(0), {'o', 'l', 'd'});
+    // An uninstall ran before, without a restart since.
+    auto W = [](const std::string& S) { return std::wstring(S.begin(), S.end()); };
+    const std::vector<std::wstring> Before = {
+        W("\\??\\" + P.Target(0)), L"", L"\\??\\C:\\other.tmp", L"", L"\\??\\C:\\a.1", L"!\\??\\C:\\a"};
+    std::wstring Data;
+    for (const std::wstring& Item : Before)
+        Data += Item + L'\0';
+    Data += L'\0';
+    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                              L"PendingFileRenameOperations", REG_MULTI_SZ, Data.data(),
+                              DWORD(Data.size() * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+
+    P.Root->Process();
+
+    EXPECT_TRUE(P.SameBytes(0));
+    EXPECT_EQ(PendingPairs(), std::vector<std::wstring>(Before.begin() + 2, Before.end()));
+}
+
 TEST(Install, ATargetInUseIsReplacedAtTheRestart)
 {
     TPendingRenamesGuard Renames;

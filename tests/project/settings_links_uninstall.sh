@@ -162,5 +162,11 @@ run_answering remove uninstall wine uninstaller --remove Quorvane
 check_removed "wine uninstaller"
 forget_user_things
 
+echo "== installed again before the restart: the new files survive it"
+install install4
+timeout 120 wineboot -r >/dev/null 2>&1
+expect "uninstall.exe is there after the restart" test -f "$DEST/Uninstall/uninstall.exe"
+same "the entry still names it" "$(value "$PRODUCT" UninstallString)" "$DEST_WIN\\Uninstall\\uninstall.exe Quorvane"
+
 echo "$failures failure(s)"
 [ "$failures" = 0 ]
