@@ -1,0 +1,57 @@
+// The product's title on the main window: a label whose caption may be
+// rotated and is drawn embossed (recessed, raised or shadowed) straight onto
+// what lies behind it.
+#pragma once
+
+#include "framework/fw_Classes.h"
+#include "framework/fw_Graphics.h"
+
+namespace cmp_Rotate3DLabel {
+
+using fw_Graphics::TColor;
+
+enum T3DEffectShort : uint8_t { A3dNormal, A3dResit, A3dRaised, A3dShadowed };
+extern const fw_Classes::TEnumInfo T3DEffectShortInfo;
+
+// How the caption is embossed. OnChange (the label's repaint) fires only
+// for a change that alters the drawing.
+class TLabelStyle : public fw_Classes::TPersistent {
+    FW_CLASS(TLabelStyle, fw_Classes::TPersistent)
+
+public:
+    void Assign(fw_Classes::TPersistent* Source) override;
+
+    T3DEffectShort AStyle3D() const { return FAStyle3D; }
+    void SetAStyle3D(T3DEffectShort Value);
+    // Degrees; anything outside 0 .. 359 is kept as 0.
+    int Angle() const { return FAngle; }
+    void SetAngle(int Value);
+    int AHShadeOffSet() const { return FAHShadeOffSet; }
+    void SetAHShadeOffSet(int Value);
+    TColor SavedLeftTop() const { return FSavedLeftTop; }
+    TColor AShadeRightBottom() const { return FAShadeRightBottom; }
+    void SetAShadeRightBottom(TColor Value);
+    TColor AShadeLeftTop() const { return FAShadeLeftTop; }
+    void SetAShadeLeftTop(TColor Value);
+    // On: the highlight is white, the chosen one kept aside until it goes off.
+    bool AShadeLTSet() const { return FAShadeLTSet; }
+    void SetAShadeLTSet(bool Value);
+    int AVShadeOffSet() const { return FAVShadeOffSet; }
+    void SetAVShadeOffSet(int Value);
+
+    fw_Classes::TNotifyEvent OnChange;
+
+private:
+    void Changed();
+
+    T3DEffectShort FAStyle3D = A3dRaised;
+    int FAngle = 0;
+    int FAHShadeOffSet = 5;
+    TColor FSavedLeftTop = fw_Graphics::clWhite;
+    TColor FAShadeRightBottom = 0x808080;
+    TColor FAShadeLeftTop = fw_Graphics::clWhite;
+    bool FAShadeLTSet = false;
+    int FAVShadeOffSet = -5;
+};
+
+} // namespace cmp_Rotate3DLabel
