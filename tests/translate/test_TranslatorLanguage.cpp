@@ -123,6 +123,15 @@ TEST(TranslatorProject, TakesTheLinesOfAProjectText)
     EXPECT_EQ(French->LanguageIdent(), wlFrench);
     EXPECT_EQ(French->FileName(), "wdriFrench.txt");
     EXPECT_EQ(French->BitmapName(), "BM_LANG_FRENCH");
+
+    // Written out, the project reads back the same.
+    std::string Written = fw_Reader::WriteComponentText(&Form);
+    fw_Forms::TForm Again(nullptr);
+    fw_Reader::ReadComponentText(&Again, Written);
+    auto* Copy = dynamic_cast<TTranslator*>(Again.FindComponent("MainTranslator"));
+    ASSERT_NE(Copy, nullptr);
+    EXPECT_EQ(StringsOf(*Copy->Language(wlFrench)), StringsOf(*French));
+    EXPECT_EQ(Copy->TranslateIntoLanguage(), wlFrench);
 }
 
 TEST_F(TranslatorLookup, TakesTheFirstMatch)

@@ -138,6 +138,7 @@ void DefineLanguage(fw_Classes::TPropertyBuilder<TLanguage>& P)
     P.Object<TFont>("Font", &TLanguage::Font)
         .Boolean("FontOverride", &TLanguage::FontOverride, &TLanguage::FontOverride, false)
         .Enum<TWdrlLanguage>("LanguageIdent", TWdrlLanguageInfo, &TLanguage::LanguageIdent, nullptr, std::nullopt)
+        .Stored([](TLanguage*) { return false; }) // fixed by the translator, never read
         .Lines(
             "Strings", [](TLanguage* L) { return L->Strings()->ToVector(); },
             [](TLanguage* L, const std::vector<std::string>& V) { L->SetStrings(V); });
