@@ -34,6 +34,30 @@ void DefineBrokenText(fw_Classes::TPropertyBuilder<TBrokenText>& P)
 
 FW_DEFINE_CLASS(TBrokenText, TComponent, nullptr, DefineBrokenText)
 
+namespace {
+
+// Controls that keep the framework's usual names for their lines and items.
+class TMemo : public TWinControl {
+    FW_CLASS(TMemo, TWinControl)
+public:
+    using TWinControl::TWinControl;
+    std::vector<std::string> Lines;
+};
+class TListBox : public TWinControl {
+    FW_CLASS(TListBox, TWinControl)
+public:
+    using TWinControl::TWinControl;
+    std::vector<std::string> Items;
+};
+
+void DefineMemo(fw_Classes::TPropertyBuilder<TMemo>& P) { P.Lines("Lines", &TMemo::Lines, &TMemo::Lines); }
+void DefineListBox(fw_Classes::TPropertyBuilder<TListBox>& P) { P.Lines("Items", &TListBox::Items, &TListBox::Items); }
+
+} // namespace
+
+FW_DEFINE_CLASS(TMemo, TWinControl, nullptr, DefineMemo)
+FW_DEFINE_CLASS(TListBox, TWinControl, nullptr, DefineListBox)
+
 TEST_F(TranslatorForms, TranslatesOwnedComponentsButNotOwnedForms)
 {
     TForm Form(nullptr);
@@ -58,6 +82,11 @@ TEST_F(TranslatorForms, TranslatesOwnedComponentsButNotOwnedForms)
     auto* Named = new TTranslateLabel(&Form);
     Named->SetName("Cancel"); // the name is no text
 
+    auto* Memo = new TMemo(&Form);
+    Memo->Lines = {"Welcome to the setup.", "Press Next."};
+    auto* List = new TListBox(&Form);
+    List->Items = {"Cancel", "Other", "next >"};
+
     EXPECT_EQ(T->TranslateForm(wlEnglish, &Form), wlFrench);
     EXPECT_EQ(Form.Caption(), "Installation termin\xe9"
                               "e");
@@ -70,6 +99,8 @@ TEST_F(TranslatorForms, TranslatesOwnedComponentsButNotOwnedForms)
     EXPECT_EQ(Named->Name(), "Cancel");
     EXPECT_TRUE(ByWording->Visible() && ByWording->AutoSize);
     EXPECT_FALSE(Hidden->Visible());
+    EXPECT_EQ(Memo->Lines, (std::vector<std::string>{"Bienvenue dans l'installation."}));
+    EXPECT_EQ(List->Items, (std::vector<std::string>{"Annuler", "Other", "Suivant >"}));
 
     // From French on: the form's texts are French now.
     T->SetTranslateIntoLanguage(wlRussian);
@@ -174,6 +205,7 @@ TEST_F(TranslatorMessages, TranslateTheComponentsExceptions)
     EXPECT_FALSE(FormatFitsArguments("%*d", "%d"));
     EXPECT_TRUE(FormatFitsArguments("%*d", "%*d"));
     EXPECT_FALSE(FormatFitsArguments("100%", "all"));
+    EXPECT_TRUE(FormatFitsArguments("50 % fait", "50% done")); // no format at all
 
     // Only the first translator is the main one; without it texts pass.
     {

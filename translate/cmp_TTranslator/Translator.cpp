@@ -468,12 +468,12 @@ std::optional<std::map<size_t, std::string>> ArgumentKinds(std::string_view Fmt)
 
 bool FormatFitsArguments(std::string_view Translated, std::string_view English)
 {
-    auto Theirs = ArgumentKinds(Translated);
-    if (!Theirs)
-        return false;
     auto Ours = ArgumentKinds(English);
     if (!Ours)
         return true; // no format, so a plain message that is never filled in
+    auto Theirs = ArgumentKinds(Translated);
+    if (!Theirs)
+        return false;
     for (const auto& [Index, Wanted] : *Theirs) {
         auto It = Ours->find(Index);
         if (It == Ours->end())
