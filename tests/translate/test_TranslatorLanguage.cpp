@@ -134,6 +134,22 @@ TEST(TranslatorProject, TakesTheLinesOfAProjectText)
     EXPECT_EQ(Copy->TranslateIntoLanguage(), wlFrench);
 }
 
+TEST(TranslatorProject, MalformedLinesStopTheLoadWithTheirMessage)
+{
+    RegisterTranslatorClasses();
+    fw_Forms::TForm Form(nullptr);
+    EXPECT_EQ(MessageOf([&] {
+                  fw_Reader::ReadComponentText(&Form, "object Main: TForm\n"
+                                                      "  object MainTranslator: TTranslator\n"
+                                                      "    lgRussian.Strings = ('5;Ok' 'x;Bad')\n"
+                                                      "  end\n"
+                                                      "end\n");
+              }),
+              "The 1'th string (x;Bad) does not have the proper format of GLID;Text or .GLID;");
+    EXPECT_EQ(Form.ComponentCount(), 0);
+    EXPECT_EQ(MainTranslator, nullptr);
+}
+
 TEST_F(TranslatorLookup, TakesTheFirstMatch)
 {
     TLanguage* L = T->Language(wlGerman);
