@@ -87,7 +87,9 @@ UINT CharsetCodePage(int Charset);
 // Text in the code page of Charset, as UTF-16 for the W calls.
 std::wstring TextToWide(std::string_view Text, int Charset);
 // Sets a window's text from bytes in the code page of Charset, so that
-// Cyrillic shows as Cyrillic whatever the system's code page.
+// Cyrillic shows as Cyrillic whatever the system's code page. The window must
+// be a Unicode one (of a class registered or created through the W calls):
+// an ANSI window turns what its code page lacks into "?".
 void SetWindowTextIn(HWND Window, std::string_view Text, int Charset);
 
 // The language of a Windows language id (primary language = low 10 bits).
