@@ -50,6 +50,27 @@ public:
     std::vector<std::string> Items;
 };
 
+class TListColumn : public fw_Classes::TCollectionItem {
+    FW_CLASS(TListColumn, fw_Classes::TCollectionItem)
+public:
+    using TCollectionItem::TCollectionItem;
+    std::string Caption;
+};
+class TListView : public TWinControl {
+    FW_CLASS(TListView, TWinControl)
+public:
+    using TWinControl::TWinControl;
+    fw_Classes::TCollection Columns{fw_Classes::CreateItem<TListColumn>};
+};
+
+void DefineListColumn(fw_Classes::TPropertyBuilder<TListColumn>& P)
+{
+    P.String("Caption", &TListColumn::Caption, &TListColumn::Caption);
+}
+void DefineListView(fw_Classes::TPropertyBuilder<TListView>& P)
+{
+    P.Object<fw_Classes::TCollection>("Columns", [](TListView* V) { return &V->Columns; });
+}
 void DefineMemo(fw_Classes::TPropertyBuilder<TMemo>& P) { P.Lines("Lines", &TMemo::Lines, &TMemo::Lines); }
 void DefineListBox(fw_Classes::TPropertyBuilder<TListBox>& P) { P.Lines("Items", &TListBox::Items, &TListBox::Items); }
 
@@ -57,6 +78,8 @@ void DefineListBox(fw_Classes::TPropertyBuilder<TListBox>& P) { P.Lines("Items",
 
 FW_DEFINE_CLASS(TMemo, TWinControl, nullptr, DefineMemo)
 FW_DEFINE_CLASS(TListBox, TWinControl, nullptr, DefineListBox)
+FW_DEFINE_CLASS(TListColumn, fw_Classes::TCollectionItem, nullptr, DefineListColumn)
+FW_DEFINE_CLASS(TListView, TWinControl, nullptr, DefineListView)
 
 TEST_F(TranslatorForms, TranslatesOwnedComponentsButNotOwnedForms)
 {
@@ -86,6 +109,8 @@ TEST_F(TranslatorForms, TranslatesOwnedComponentsButNotOwnedForms)
     Memo->Lines = {"Welcome to the setup.", "Press Next."};
     auto* List = new TListBox(&Form);
     List->Items = {"Cancel", "Other", "next >"};
+    auto* View = new TListView(&Form);
+    static_cast<TListColumn*>(View->Columns.Add())->Caption = "Setup complete";
 
     EXPECT_EQ(T->TranslateForm(wlEnglish, &Form), wlFrench);
     EXPECT_EQ(Form.Caption(), "Installation termin\xe9"
@@ -100,6 +125,8 @@ TEST_F(TranslatorForms, TranslatesOwnedComponentsButNotOwnedForms)
     EXPECT_TRUE(ByWording->Visible() && ByWording->AutoSize);
     EXPECT_FALSE(Hidden->Visible());
     EXPECT_EQ(Memo->Lines, (std::vector<std::string>{"Bienvenue dans l'installation."}));
+    EXPECT_EQ(static_cast<TListColumn*>(View->Columns.Items(0))->Caption, "Installation termin\xe9"
+                                                                          "e");
     EXPECT_EQ(List->Items, (std::vector<std::string>{"Annuler", "Other", "Suivant >"}));
 
     // From French on: the form's texts are French now.
