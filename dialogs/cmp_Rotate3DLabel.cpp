@@ -1,5 +1,9 @@
 #include "dialogs/cmp_Rotate3DLabel.h"
 
+#include "framework/fw_Handles.h"
+
+#include <cmath>
+
 namespace cmp_Rotate3DLabel {
 
 const fw_Classes::TEnumInfo T3DEffectShortInfo{"T3DEffectShort", {"A3dNormal", "A3dResit", "A3dRaised", "A3dShadowed"}};
@@ -109,6 +113,67 @@ void TLabelStyle::SetAShadeLTSet(bool Value)
     }
     if (Value && (FAStyle3D == A3dResit || FAStyle3D == A3dRaised) && FSavedLeftTop != fw_Graphics::clWhite)
         Changed();
+}
+
+void PaintCaption(HDC DC, int Width, int Height, const std::string& Caption, fw_Graphics::TFont& Font,
+                  TLabelStyle& Style, bool Transparent, TColor BoxColor, TCaptionPlace Place)
+{
+    constexpr double DegToRad = 0.017453292519943295;
+    const double CosAngle = std::cos(Style.Angle() * DegToRad), SinAngle = std::sin(Style.Angle() * DegToRad);
+    if (!Transparent)
+        Style.SetAStyle3D(A3dNormal);
+    const int Highlight = Style.AStyle3D() == A3dRaised ? -1 : Style.AStyle3D() == A3dResit ? 1 : 0;
+    const int Shade = -Highlight;
+
+    LOGFONTA Rotated{};
+    GetObjectA(Font.Handle(), sizeof Rotated, &Rotated);
+    Rotated.lfEscapement = Rotated.lfOrientation = Style.Angle() * 10;
+    Rotated.lfOutPrecision = OUT_TT_ONLY_PRECIS;
+    fw_Handles::TGdiHandle<HFONT> RotatedFont(CreateFontIndirectA(&Rotated));
+
+    // The caption's size in the unrotated font.
+    HGDIOBJ Previous = SelectObject(DC, Font.Handle());
+    SIZE Text{};
+    GetTextExtentPoint32A(DC, Caption.data(), int(Caption.size()), &Text);
+    const int TW = Text.cx, TH = Text.cy, CX = Width / 2, CY = Height / 2;
+    int X = 0;
+    if (Place == cpRight)
+        X = Width - TW;
+    else if (Place == cpCentre)
+        X = CX - int(std::trunc(TW / 2.0 * CosAngle)) - int(std::trunc(TH / 2.0 * SinAngle));
+    const int Y = CY + int(std::trunc(TW / 2.0 * SinAngle)) - int(std::trunc(TH / 2.0 * CosAngle));
+
+    if (!Transparent) {
+        const double W = TW + 10, H = TH + 7;
+        auto Corner = [&](int SX, int SY) {
+            return POINT{CX + SX * int(std::trunc(W / 2 * CosAngle)) + SY * int(std::trunc(H / 2 * SinAngle)),
+                         CY - SX * int(std::trunc(W / 2 * SinAngle)) + SY * int(std::trunc(H / 2 * CosAngle))};
+        };
+        const POINT Box[4] = {Corner(-1, -1), Corner(1, -1), Corner(1, 1), Corner(-1, 1)};
+        fw_Handles::TGdiHandle<HBRUSH> Brush(CreateSolidBrush(fw_Graphics::ColorToRGB(BoxColor)));
+        fw_Handles::TGdiHandle<HPEN> Pen(CreatePen(PS_SOLID, 1, fw_Graphics::ColorToRGB(BoxColor)));
+        HGDIOBJ OldBrush = SelectObject(DC, Brush.Get());
+        HGDIOBJ OldPen = SelectObject(DC, Pen.Get());
+        Polygon(DC, Box, 4);
+        SelectObject(DC, OldPen);
+        SelectObject(DC, OldBrush);
+    }
+
+    SelectObject(DC, RotatedFont.Get());
+    const int OldMode = SetBkMode(DC, TRANSPARENT);
+    auto Draw = [&](TColor Colour, int AtX, int AtY) {
+        SetTextColor(DC, fw_Graphics::ColorToRGB(Colour));
+        TextOutA(DC, AtX, AtY, Caption.data(), int(Caption.size()));
+    };
+    if (Style.AStyle3D() == A3dResit || Style.AStyle3D() == A3dRaised) {
+        Draw(Style.AShadeLeftTop(), X + Highlight, Y + Highlight);
+        Draw(Style.AShadeRightBottom(), X + Shade, Y + Shade);
+    } else if (Style.AStyle3D() == A3dShadowed) {
+        Draw(Style.AShadeRightBottom(), X + Style.AHShadeOffSet(), Y + Style.AVShadeOffSet());
+    }
+    Draw(Font.Color(), X, Y);
+    SetBkMode(DC, OldMode);
+    SelectObject(DC, Previous);
 }
 
 } // namespace cmp_Rotate3DLabel

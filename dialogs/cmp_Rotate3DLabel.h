@@ -6,6 +6,10 @@
 #include "framework/fw_Classes.h"
 #include "framework/fw_Graphics.h"
 
+#include <windows.h>
+
+#include <string>
+
 namespace cmp_Rotate3DLabel {
 
 using fw_Graphics::TColor;
@@ -53,5 +57,16 @@ private:
     bool FAShadeLTSet = false;
     int FAVShadeOffSet = -5;
 };
+
+// Where the caption lies across the label's width: the ordinals of the
+// framework label's alignment (left, right, centre).
+enum TCaptionPlace : uint8_t { cpLeft, cpRight, cpCentre };
+
+// Draws Caption into a Width x Height area of DC the way the title label
+// does: turned by the style's Angle around the area's centre, embossed by
+// its 3D effect, over a box of BoxColor unless Transparent (which then also
+// sets the style to A3dNormal). Font is the label's unrotated font.
+void PaintCaption(HDC DC, int Width, int Height, const std::string& Caption, fw_Graphics::TFont& Font,
+                  TLabelStyle& Style, bool Transparent, TColor BoxColor, TCaptionPlace Place);
 
 } // namespace cmp_Rotate3DLabel

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -98,6 +99,81 @@ TEST(Backdrop, GradientBandsFromEdgeToEdge)
     TCanvas Face(2, 2);
     PaintGradient(Face.DC(), Face.Rect(), bdUp, fw_Graphics::clBtnFace, fw_Graphics::clBtnFace);
     EXPECT_EQ(Face.Pixel(0, 0), GetSysColor(COLOR_BTNFACE));
+}
+
+namespace {
+
+// The box around the pixels of one colour, and how many there are.
+struct TInk {
+    int Left = 1 << 30, Top = 1 << 30, Right = -1, Bottom = -1, Count = 0;
+};
+TInk InkOf(const TCanvas& C, int Width, int Height, COLORREF Colour)
+{
+    TInk Ink;
+    for (int Y = 0; Y < Height; ++Y)
+        for (int X = 0; X < Width; ++X)
+            if (C.Pixel(X, Y) == Colour) {
+                Ink.Left = std::min(Ink.Left, X);
+                Ink.Top = std::min(Ink.Top, Y);
+                Ink.Right = std::max(Ink.Right, X);
+                Ink.Bottom = std::max(Ink.Bottom, Y);
+                ++Ink.Count;
+            }
+    return Ink;
+}
+
+} // namespace
+
+TEST(Rotate3DLabel, TheCaptionTurnsAndIsEmbossed)
+{
+    using namespace cmp_Rotate3DLabel;
+    fw_Graphics::TFont Font;
+    Font.SetName("Arial");
+    Font.SetHeight(-40);
+    Font.SetStyle({fw_Graphics::fsBold});
+    Font.SetColor(fw_Graphics::clBlack);
+    const int W = 400, H = 400;
+    auto Paint = [&](TCanvas& C, TLabelStyle& Style, bool Transparent) {
+        RECT All = C.Rect();
+        fw_Handles::TGdiHandle<HBRUSH> Blue(CreateSolidBrush(RGB(0, 0, 255)));
+        FillRect(C.DC(), &All, Blue.Get());
+        PaintCaption(C.DC(), W, H, "Quorvane", Font, Style, Transparent, fw_Graphics::clRed, cpCentre);
+    };
+
+    // Raised: a white copy up-left, a grey one down-right, the text between.
+    TCanvas Flat(W, H);
+    TLabelStyle Style;
+    Paint(Flat, Style, true);
+    const TInk Text = InkOf(Flat, W, H, RGB(0, 0, 0));
+    const TInk White = InkOf(Flat, W, H, RGB(255, 255, 255));
+    const TInk Grey = InkOf(Flat, W, H, RGB(128, 128, 128));
+    ASSERT_GT(Text.Count, 0);
+    ASSERT_GT(White.Count, 0);
+    ASSERT_GT(Grey.Count, 0);
+    EXPECT_GT(Text.Right - Text.Left, 2 * (Text.Bottom - Text.Top)); // a line of text
+    EXPECT_LT(White.Left, Grey.Left);
+    EXPECT_LT(White.Top, Grey.Top);
+    // Centred on the area.
+    EXPECT_NEAR((Text.Left + Text.Right) / 2, W / 2, 8);
+    EXPECT_NEAR((Text.Top + Text.Bottom) / 2, H / 2, 12);
+
+    // Turned a quarter: the ink stands upright, still centred.
+    TCanvas Turned(W, H);
+    Style.SetAngle(90);
+    Paint(Turned, Style, true);
+    const TInk Up = InkOf(Turned, W, H, RGB(0, 0, 0));
+    ASSERT_GT(Up.Count, 0);
+    EXPECT_GT(Up.Bottom - Up.Top, 2 * (Up.Right - Up.Left));
+    EXPECT_NEAR((Up.Top + Up.Bottom) / 2, H / 2, 8);
+    EXPECT_NEAR((Up.Left + Up.Right) / 2, W / 2, 12);
+
+    // Not transparent: a box of the label's colour behind a plain caption.
+    TCanvas Boxed(W, H);
+    TLabelStyle Plain;
+    Paint(Boxed, Plain, false);
+    EXPECT_EQ(Plain.AStyle3D(), A3dNormal);
+    EXPECT_GT(InkOf(Boxed, W, H, RGB(255, 0, 0)).Count, 0);
+    EXPECT_EQ(InkOf(Boxed, W, H, RGB(255, 255, 255)).Count, 0);
 }
 
 TEST(LabelStyle, ChangesRepaintOnlyWhenTheDrawingChanges)
