@@ -638,7 +638,12 @@ LRESULT TWinControl::WndProc(UINT Msg, WPARAM W, LPARAM L)
         HDC DC = reinterpret_cast<HDC>(W);
         SetTextColor(DC, fw_Graphics::ColorToRGB(FFont.Color()));
         SetBkColor(DC, fw_Graphics::ColorToRGB(FColor));
-        return LRESULT(GetSysColorBrush(COLOR_BTNFACE));
+        // The control's own colour (a label on a white panel is white).
+        if (!FBrush || FBrushColor != FColor) {
+            FBrush.Reset(CreateSolidBrush(fw_Graphics::ColorToRGB(FColor)));
+            FBrushColor = FColor;
+        }
+        return LRESULT(FBrush.Get());
     }
     case WM_ERASEBKGND:
         if (FDefWndProc == DefWindowProcW) {

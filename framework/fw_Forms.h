@@ -249,7 +249,9 @@ private:
     bool FTabStop = false;
     bool FInRealign = false;
     HWND FParentWindow = nullptr;
-    UINT FTextCodePage = CP_ACP; // of the text the window holds
+    UINT FTextCodePage = CP_ACP;           // of the text the window holds
+    fw_Handles::TGdiHandle<HBRUSH> FBrush; // the background the system paints a child in
+    TColor FBrushColor = 0;
 };
 
 // The form a control is on: the nearest form among its parents (a page form

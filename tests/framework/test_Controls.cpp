@@ -233,6 +233,15 @@ TEST(Controls, TextsConvertWithTheCodePageOfTheFontCharset)
     Label->SetCaption("Quorvane");
     EXPECT_EQ(TextOf(Label->Handle()), L"Quorvane");
 
+    // The system paints the label in the label's colour.
+    Label->SetColor(fw_Graphics::clWhite);
+    fw_Handles::TWindowDC DC(Label->Handle());
+    LOGBRUSH Brush{};
+    GetObjectW(reinterpret_cast<HBRUSH>(
+                   SendMessageW(Form.Handle(), WM_CTLCOLORSTATIC, WPARAM(DC.DC()), LPARAM(Label->Handle()))),
+               sizeof Brush, &Brush);
+    EXPECT_EQ(Brush.lbColor, RGB(255, 255, 255));
+
     // Typed Cyrillic comes back as CP1251 bytes; a caption set before the
     // window exists is converted when it is made.
     auto* Edit = new TEdit(&Form);
