@@ -554,3 +554,31 @@ TEST(Controls, InputQueryAnswersWhatWasTypedOrCancels)
     SetTimer(nullptr, 0, 50, TypeIntoInputBox);
     EXPECT_EQ(InputBox("Create folder", "Name:", "kept"), "kept");
 }
+
+TEST(Controls, TabControlAsksBeforeAndTellsAfterAChange)
+{
+    TForm Form(nullptr);
+    auto* Tabs = Make<fw_ComCtrls::TTabControl>(&Form, 0, 0, 200, 30);
+    Tabs->SetTabs({"Welcome", "Destination"});
+    Tabs->SetTabIndex(0);
+    bool Allow = false;
+    std::vector<std::string> Events;
+    Tabs->OnChanging = [&](fw_Classes::TObject*, bool& AllowChange) {
+        Events.push_back("changing from " + std::to_string(Tabs->TabIndex()));
+        AllowChange = Allow;
+    };
+    Tabs->OnChange = [&](fw_Classes::TObject*) { Events.push_back("now " + std::to_string(Tabs->TabIndex())); };
+    // What the tab control tells its parent when the user picks a tab.
+    auto Notify = [&](UINT Code) {
+        NMHDR Header{Tabs->Handle(), 0, Code};
+        return SendMessageW(Form.Handle(), WM_NOTIFY, 0, LPARAM(&Header));
+    };
+    EXPECT_EQ(Notify(TCN_SELCHANGING), TRUE); // refused
+    Allow = true;
+    EXPECT_EQ(Notify(TCN_SELCHANGING), FALSE);
+    SendMessageW(Tabs->Handle(), TCM_SETCURSEL, 1, 0);
+    Notify(TCN_SELCHANGE);
+    EXPECT_EQ(Events, (std::vector<std::string>{"changing from 0", "changing from 0", "now 1"}));
+    EXPECT_EQ(Tabs->TabIndex(), 1);
+    EXPECT_THROW(Tabs->SetTabIndex(2), fw_SysUtils::ERangeError);
+}
