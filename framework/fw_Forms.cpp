@@ -1,8 +1,11 @@
 #include "framework/fw_Forms.h"
 
 #include <algorithm>
+#include <climits>
 #include <commctrl.h>
+#include <cwctype>
 #include <exception>
+#include <map>
 #include <objbase.h>
 #include <string_view>
 
@@ -22,30 +25,74 @@ const fw_Classes::TEnumInfo TBorderIconInfo{"TBorderIcon", {"biSystemMenu", "biM
 
 namespace {
 
-const char* const WindowClassName = "WendrelWindow";
-// Messages a parent hands back to the child control they concern.
-constexpr UINT CN_BASE = 0xBC00;
+const wchar_t* const WindowClassName = L"WendrelWindow";
+// The window property that marks a window as a framework control's: a
+// foreign window's own data (GWLP_USERDATA) is never taken for one.
+const wchar_t* const ControlProp = L"WendrelControl";
 
 void RegisterWindowClass()
 {
     static bool Done = false;
     if (Done)
         return;
-    WNDCLASSEXA WC{};
+    WNDCLASSEXW WC{};
     WC.cbSize = sizeof WC;
     WC.style = CS_DBLCLKS;
-    WC.lpfnWndProc = DefWindowProcA; // replaced per window at creation
+    WC.lpfnWndProc = DefWindowProcW; // replaced per window at creation
     WC.hInstance = GetModuleHandleA(nullptr);
     WC.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     WC.hIcon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
     WC.lpszClassName = WindowClassName;
-    RegisterClassExA(&WC);
+    RegisterClassExW(&WC);
     Done = true;
 }
 
-TWinControl* ControlOf(HWND Wnd) { return reinterpret_cast<TWinControl*>(GetWindowLongPtrA(Wnd, GWLP_USERDATA)); }
+TWinControl* ControlOf(HWND Wnd) { return Wnd ? static_cast<TWinControl*>(GetPropW(Wnd, ControlProp)) : nullptr; }
+
+// The framework control of a window or of the nearest window above it.
+TWinControl* ControlAt(HWND Wnd)
+{
+    for (HWND Desktop = GetDesktopWindow(); Wnd && Wnd != Desktop; Wnd = GetAncestor(Wnd, GA_PARENT))
+        if (TWinControl* C = ControlOf(Wnd))
+            return C;
+    return nullptr;
+}
 
 } // namespace
+
+UINT CharsetToCodePage(int Charset)
+{
+    if (Charset == DEFAULT_CHARSET)
+        return CP_ACP;
+    CHARSETINFO CI{};
+    if (!TranslateCharsetInfo(reinterpret_cast<DWORD*>(uintptr_t(Charset)), &CI, TCI_SRCCHARSET))
+        return CP_ACP; // a charset without a code page (symbol, OEM): the system's
+    return CI.ciACP;
+}
+
+std::wstring ToWideText(std::string_view Text, UINT CodePage)
+{
+    if (Text.empty())
+        return {};
+    int N = MultiByteToWideChar(CodePage, 0, Text.data(), int(Text.size()), nullptr, 0);
+    if (N <= 0)
+        throw fw_SysUtils::EOSError(fw_SysUtils::Format("Cannot convert text from code page %d", {int(CodePage)}));
+    std::wstring W(size_t(N), L'\0');
+    MultiByteToWideChar(CodePage, 0, Text.data(), int(Text.size()), W.data(), N);
+    return W;
+}
+
+std::string FromWideText(std::wstring_view Text, UINT CodePage)
+{
+    if (Text.empty())
+        return {};
+    int N = WideCharToMultiByte(CodePage, 0, Text.data(), int(Text.size()), nullptr, 0, nullptr, nullptr);
+    if (N <= 0)
+        throw fw_SysUtils::EOSError(fw_SysUtils::Format("Cannot convert text to code page %d", {int(CodePage)}));
+    std::string S(size_t(N), '\0');
+    WideCharToMultiByte(CodePage, 0, Text.data(), int(Text.size()), S.data(), N, nullptr, nullptr);
+    return S;
+}
 
 // ---- TControl ------------------------------------------------------------------
 
@@ -218,11 +265,69 @@ static void DefineWinControl(TPropertyBuilder<TWinControl>& P)
 
 FW_DEFINE_CLASS(TWinControl, TControl, nullptr, DefineWinControl)
 
+// Foreign windows that hold framework controls, subclassed to route the
+// controls' messages back to them.
+namespace {
+struct TForeignParent {
+    WNDPROC OldProc = nullptr;
+    std::vector<TWinControl*> Controls;
+};
+std::map<HWND, TForeignParent>& ForeignParents()
+{
+    static std::map<HWND, TForeignParent> Map;
+    return Map;
+}
+void DetachFromForeignParent(HWND Parent, TWinControl* Control)
+{
+    auto It = ForeignParents().find(Parent);
+    if (It != ForeignParents().end())
+        std::erase(It->second.Controls, Control);
+}
+} // namespace
+
+LRESULT CALLBACK ForeignParentProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L)
+{
+    auto It = ForeignParents().find(Wnd);
+    if (It == ForeignParents().end())
+        return DefWindowProcW(Wnd, Msg, W, L);
+    WNDPROC Old = It->second.OldProc;
+    return CallbackBarrier<LRESULT>(nullptr, 0, [&]() -> LRESULT {
+        switch (Msg) {
+        case WM_COMMAND:
+        case WM_NOTIFY:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLOREDIT: {
+            HWND Child = Msg == WM_NOTIFY ? reinterpret_cast<NMHDR*>(L)->hwndFrom : reinterpret_cast<HWND>(L);
+            for (TWinControl* C : It->second.Controls)
+                if (Child && C->FHandle == Child)
+                    return C->WndProc(CN_BASE + Msg, W, L);
+            break;
+        }
+        case WM_DESTROY: {
+            // Before the children go: the controls let go of the window.
+            std::vector<TWinControl*> Controls = It->second.Controls;
+            It->second.Controls.clear();
+            for (TWinControl* C : Controls)
+                C->ParentWindowDestroyed();
+            break;
+        }
+        case WM_NCDESTROY:
+            SetWindowLongPtrW(Wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Old));
+            ForeignParents().erase(It);
+            break;
+        }
+        return CallWindowProcW(Old, Wnd, Msg, W, L);
+    });
+}
+
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 
 TWinControl::~TWinControl()
 {
     Destroying();
+    if (FParentWindow)
+        DetachFromForeignParent(FParentWindow, this);
     // Children outlive this part of us while the owner frees them: let go.
     for (TControl* C : FControls)
         C->FParent = nullptr;
@@ -338,6 +443,79 @@ void TWinControl::Realign()
 
 LRESULT TWinControl::Perform(UINT Msg, WPARAM W, LPARAM L) { return SendMessageA(Handle(), Msg, W, L); }
 
+UINT TWinControl::CodePage() { return CharsetToCodePage(FFont.Charset()); }
+
+std::string TWinControl::WindowText()
+{
+    if (!FHandle)
+        return FCaption;
+    std::wstring W(size_t(GetWindowTextLengthW(FHandle)) + 1, L'\0');
+    W.resize(size_t(GetWindowTextW(FHandle, W.data(), int(W.size()))));
+    return FromWideText(W, CodePage());
+}
+
+void TWinControl::SetParentWindow(HWND Value)
+{
+    if (FParentWindow == Value)
+        return;
+    DestroyHandle();
+    if (FParentWindow)
+        DetachFromForeignParent(FParentWindow, this);
+    FParentWindow = Value;
+}
+
+void TWinControl::ParentWindowDestroyed()
+{
+    FParentWindow = nullptr;
+    if (OnParentWindowDestroyed)
+        OnParentWindowDestroyed(this);
+}
+
+bool TWinControl::CaptionHasMnemonic(wchar_t Ch)
+{
+    std::wstring Text = ToWideText(FCaption, CodePage());
+    for (size_t I = 0; I + 1 < Text.size(); ++I)
+        if (Text[I] == L'&') {
+            if (Text[I + 1] != L'&')
+                return std::towupper(Text[I + 1]) == std::towupper(Ch);
+            ++I; // "&&" is the ampersand itself
+        }
+    return false;
+}
+
+void TWinControl::GetTabOrderList(std::vector<TWinControl*>& List)
+{
+    std::vector<TWinControl*> Children;
+    for (TControl* C : FControls)
+        if (auto* W = dynamic_cast<TWinControl*>(C))
+            Children.push_back(W);
+    std::stable_sort(Children.begin(), Children.end(), [](TWinControl* A, TWinControl* B) {
+        return (A->FTabOrder < 0 ? INT_MAX : A->FTabOrder) < (B->FTabOrder < 0 ? INT_MAX : B->FTabOrder);
+    });
+    for (TWinControl* W : Children) {
+        if (!W->FHandle || !IsWindowVisible(W->FHandle) || !IsWindowEnabled(W->FHandle))
+            continue;
+        if (W->FTabStop)
+            List.push_back(W);
+        W->GetTabOrderList(List);
+    }
+}
+
+TCustomForm* GetParentForm(TControl* Control)
+{
+    TControl* Top = Control;
+    for (TControl* C = Control; C; C = C->Parent()) {
+        if (auto* F = dynamic_cast<TCustomForm*>(C); F && C != Control)
+            return F;
+        Top = C;
+    }
+    // A control whose window sits in a form's window without being its child control.
+    if (auto* W = dynamic_cast<TWinControl*>(Top); W && W->HandleAllocated())
+        if (TWinControl* Above = ControlAt(GetAncestor(W->Handle(), GA_PARENT)))
+            return dynamic_cast<TCustomForm*>(Above) ? static_cast<TCustomForm*>(Above) : GetParentForm(Above);
+    return nullptr;
+}
+
 void TWinControl::CreateParams(TCreateParams& Params)
 {
     Params.Caption = FCaption;
@@ -352,26 +530,39 @@ void TWinControl::CreateParams(TCreateParams& Params)
     Params.Y = FTop;
     Params.Width = FWidth;
     Params.Height = FHeight;
-    Params.WndParent = FParent ? FParent->Handle() : nullptr;
+    Params.WndParent = FParent ? FParent->Handle() : FParentWindow;
 }
 
 void TWinControl::CreateWnd()
 {
     TCreateParams P;
     CreateParams(P);
+    // Making the parent's window made this one too, with the parent's children.
+    if (FHandle)
+        return;
     if (P.Style & WS_CHILD && !P.WndParent)
         throw fw_SysUtils::EInvalidOperation(fw_SysUtils::Format("Control '%s' has no parent window", {Name()}));
     RegisterWindowClass();
     bool Own = P.WinClassName.empty();
-    HWND H = CreateWindowExA(P.ExStyle, Own ? WindowClassName : P.WinClassName.c_str(), P.Caption.c_str(), P.Style, P.X,
-                             P.Y, P.Width, P.Height, P.WndParent, nullptr, GetModuleHandleA(nullptr), nullptr);
+    std::wstring Class = Own ? std::wstring(WindowClassName) : ToWideText(P.WinClassName, CP_ACP);
+    FTextCodePage = CodePage();
+    HWND H = CreateWindowExW(P.ExStyle, Class.c_str(), ToWideText(P.Caption, FTextCodePage).c_str(), P.Style, P.X, P.Y,
+                             P.Width, P.Height, P.WndParent, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!H) // the system may leave no reason (no display, for one)
         throw fw_SysUtils::EOSError(fw_SysUtils::Format("Error creating window of %s %s", {ClassName(), Name()}));
     FHandle = H;
-    SetWindowLongPtrA(H, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetPropW(H, ControlProp, this);
     WNDPROC Old = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(H, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TWinControl::StdWndProc)));
-    FDefWndProc = Own ? DefWindowProcA : Old;
+        SetWindowLongPtrW(H, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TWinControl::StdWndProc)));
+    FDefWndProc = Own ? DefWindowProcW : Old;
+    if (!FParent && FParentWindow && P.WndParent == FParentWindow) {
+        auto [It, New] = ForeignParents().try_emplace(FParentWindow);
+        if (New)
+            It->second.OldProc = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtrW(FParentWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ForeignParentProc)));
+        if (std::find(It->second.Controls.begin(), It->second.Controls.end(), this) == It->second.Controls.end())
+            It->second.Controls.push_back(this);
+    }
     SendMessageA(H, WM_SETFONT, WPARAM(FFont.Handle()), FALSE);
     // The real size may differ from the asked one (frames, minimum sizes).
     RECT R;
@@ -392,14 +583,14 @@ LRESULT CALLBACK TWinControl::StdWndProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L)
 {
     TWinControl* C = ControlOf(Wnd);
     if (!C)
-        return DefWindowProcA(Wnd, Msg, W, L);
+        return DefWindowProcW(Wnd, Msg, W, L);
     return CallbackBarrier<LRESULT>(C, 0, [&]() -> LRESULT {
         if (Msg == WM_NCDESTROY) {
             WNDPROC Def = C->FDefWndProc;
-            SetWindowLongPtrA(Wnd, GWLP_USERDATA, 0);
-            SetWindowLongPtrA(Wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Def));
+            RemovePropW(Wnd, ControlProp);
+            SetWindowLongPtrW(Wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Def));
             C->FHandle = nullptr;
-            return CallWindowProcA(Def, Wnd, Msg, W, L);
+            return CallWindowProcW(Def, Wnd, Msg, W, L);
         }
         return C->WndProc(Msg, W, L);
     });
@@ -407,7 +598,7 @@ LRESULT CALLBACK TWinControl::StdWndProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L)
 
 LRESULT TWinControl::DefaultHandler(UINT Msg, WPARAM W, LPARAM L)
 {
-    return CallWindowProcA(FDefWndProc ? FDefWndProc : DefWindowProcA, FHandle, Msg, W, L);
+    return CallWindowProcW(FDefWndProc ? FDefWndProc : DefWindowProcW, FHandle, Msg, W, L);
 }
 
 LRESULT TWinControl::WndProc(UINT Msg, WPARAM W, LPARAM L)
@@ -427,8 +618,15 @@ LRESULT TWinControl::WndProc(UINT Msg, WPARAM W, LPARAM L)
         if (Child && Child != FHandle)
             if (TWinControl* C = ControlOf(Child))
                 return C->WndProc(CN_BASE + Msg, W, L);
+        if ((Msg == WM_COMMAND || Msg == WM_NOTIFY) && PassesNotifications())
+            if (HWND Parent = GetAncestor(FHandle, GA_PARENT))
+                return SendMessageW(Parent, Msg, W, L);
         break;
     }
+    case CN_BASE + WM_CTLCOLOREDIT:
+    case CN_BASE + WM_CTLCOLORLISTBOX:
+        // The parent's default colours, as though the message had not been routed.
+        return DefWindowProcW(GetAncestor(FHandle, GA_PARENT), Msg - CN_BASE, W, L);
     case CN_BASE + WM_COMMAND:
         if (HIWORD(W) == BN_CLICKED) {
             Click();
@@ -440,10 +638,15 @@ LRESULT TWinControl::WndProc(UINT Msg, WPARAM W, LPARAM L)
         HDC DC = reinterpret_cast<HDC>(W);
         SetTextColor(DC, fw_Graphics::ColorToRGB(FFont.Color()));
         SetBkColor(DC, fw_Graphics::ColorToRGB(FColor));
-        return LRESULT(GetSysColorBrush(COLOR_BTNFACE));
+        // The control's own colour (a label on a white panel is white).
+        if (!FBrush || FBrushColor != FColor) {
+            FBrush.Reset(CreateSolidBrush(fw_Graphics::ColorToRGB(FColor)));
+            FBrushColor = FColor;
+        }
+        return LRESULT(FBrush.Get());
     }
     case WM_ERASEBKGND:
-        if (FDefWndProc == DefWindowProcA) {
+        if (FDefWndProc == DefWindowProcW) {
             RECT R;
             GetClientRect(FHandle, &R);
             fw_Handles::TGdiHandle<HBRUSH> B(CreateSolidBrush(fw_Graphics::ColorToRGB(FColor)));
@@ -452,7 +655,7 @@ LRESULT TWinControl::WndProc(UINT Msg, WPARAM W, LPARAM L)
         }
         break;
     case WM_PAINT:
-        if (FDefWndProc == DefWindowProcA) {
+        if (FDefWndProc == DefWindowProcW) {
             fw_Handles::TPaintDC DC(FHandle); // ended even when Paint throws
             Paint(DC.DC());
             return 0;
@@ -480,14 +683,18 @@ LRESULT TWinControl::WndProc(UINT Msg, WPARAM W, LPARAM L)
 
 void TWinControl::TextChanged()
 {
-    if (FHandle)
-        SetWindowTextA(FHandle, FCaption.c_str());
+    if (FHandle) {
+        FTextCodePage = CodePage();
+        SetWindowTextW(FHandle, ToWideText(FCaption, FTextCodePage).c_str());
+    }
 }
 
 void TWinControl::FontChanged()
 {
     if (FHandle) {
         SendMessageA(FHandle, WM_SETFONT, WPARAM(FFont.Handle()), TRUE);
+        if (CodePage() != FTextCodePage)
+            TextChanged(); // the same bytes mean other characters now
         Invalidate();
     }
     for (TControl* C : FControls)
@@ -603,7 +810,7 @@ void TCustomForm::CreateParams(TCreateParams& Params)
 void TCustomForm::CreateWnd()
 {
     TWinControl::CreateWnd();
-    SetWindowTextA(FHandle, FCaption.c_str());
+    TextChanged();
 }
 
 int TCustomForm::ClientWidth() const { return ClientRect().right; }
@@ -836,16 +1043,97 @@ void TApplication::Terminate() { PostQuitMessage(ExitCode); }
 
 bool TApplication::ProcessMessage(MSG& Msg)
 {
-    if (!PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE))
+    if (!PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE))
         return false;
     if (Msg.message == WM_QUIT) {
         FTerminated = true;
         ExitCode = int(Msg.wParam);
         return true;
     }
+    if (IsDialogKey(Msg))
+        return true;
     ::TranslateMessage(&Msg);
-    DispatchMessageA(&Msg);
+    DispatchMessageW(&Msg);
     return true;
+}
+
+bool TApplication::IsDialogKey(const MSG& Msg)
+{
+    bool Char = Msg.message == WM_SYSCHAR;
+    if (Msg.message != WM_KEYDOWN && !Char)
+        return false;
+    TWinControl* Focus = ControlAt(Msg.hwnd);
+    if (!Focus)
+        return false; // not a window of ours
+    // The outermost framework control: the form, or the form a page form is embedded in.
+    TWinControl* Root = Focus;
+    for (;;) {
+        if (Root->Parent())
+            Root = Root->Parent();
+        else if (TWinControl* Above = ControlAt(GetAncestor(Root->Handle(), GA_PARENT)))
+            Root = Above;
+        else
+            break;
+    }
+    if (!Root->Is<TCustomForm>())
+        return false;
+    std::vector<TWinControl*> All;
+    auto Collect = [&](auto& Self, TWinControl* W) -> void {
+        for (int I = 0; I < W->ControlCount(); ++I)
+            if (auto* C = dynamic_cast<TWinControl*>(W->Controls(I))) {
+                if (!C->HandleAllocated() || !IsWindowVisible(C->Handle()) || !IsWindowEnabled(C->Handle()))
+                    continue;
+                All.push_back(C);
+                Self(Self, C);
+            }
+    };
+    if (Char) {
+        Collect(Collect, Root);
+        for (TWinControl* C : All)
+            if (C->IsMnemonic(wchar_t(Msg.wParam))) {
+                C->DoMnemonic();
+                return true;
+            }
+        return false;
+    }
+    // What the focused window keeps for itself (a memo its Enter, say).
+    MSG Copy = Msg;
+    LRESULT Code = SendMessageW(Msg.hwnd, WM_GETDLGCODE, Msg.wParam, reinterpret_cast<LPARAM>(&Copy));
+    switch (Msg.wParam) {
+    case VK_TAB: {
+        if (Code & (DLGC_WANTTAB | DLGC_WANTMESSAGE) || GetKeyState(VK_CONTROL) < 0)
+            return false;
+        std::vector<TWinControl*> Stops;
+        Root->GetTabOrderList(Stops);
+        if (Stops.empty())
+            return true;
+        bool Back = GetKeyState(VK_SHIFT) < 0;
+        auto It = std::find(Stops.begin(), Stops.end(), Focus);
+        size_t N = Stops.size(), I = It == Stops.end() ? (Back ? 0 : N - 1) : size_t(It - Stops.begin());
+        TWinControl* Next = Stops[Back ? (I + N - 1) % N : (I + 1) % N];
+        Next->SetFocus();
+        Next->EnteredByTab();
+        return true;
+    }
+    case VK_RETURN:
+    case VK_ESCAPE: {
+        if (Code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE))
+            return false;
+        TDialogKey Key = Msg.wParam == VK_RETURN ? dkEnter : dkEscape;
+        if (Key == dkEnter && Focus->IsPushButton()) {
+            Focus->KeyPress();
+            return true;
+        }
+        Collect(Collect, Root);
+        for (TWinControl* C : All)
+            if (C->WantsDialogKey(Key)) {
+                C->KeyPress();
+                return true;
+            }
+        return false;
+    }
+    }
+    return false;
 }
 
 void TApplication::ProcessMessages()

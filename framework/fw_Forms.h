@@ -28,6 +28,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fw_Forms {
@@ -41,6 +42,24 @@ enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 extern const fw_Classes::TEnumInfo TAlignInfo;
 
 class TWinControl;
+class TCustomForm;
+
+// Window texts are 8-bit in the code page of the control's font charset, so
+// that a text shows in its own script whatever the system's code page is;
+// the windows themselves are Unicode and get the converted text.
+// The code page of a font charset; the default charset means the system's.
+UINT CharsetToCodePage(int Charset);
+std::wstring ToWideText(std::string_view Text, UINT CodePage);
+std::string FromWideText(std::wstring_view Text, UINT CodePage);
+
+// Messages a parent hands back to the child control they concern, as
+// CN_BASE + the message.
+constexpr UINT CN_BASE = 0xBC00;
+constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND;
+constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;
+
+// The keys a form hands to one of its controls rather than to the focused one.
+enum TDialogKey { dkEnter, dkEscape };
 
 // A visual element placed on a parent window.
 class TControl : public TComponent {
@@ -157,6 +176,35 @@ public:
     // Sends a message to the window, making it first when needed.
     LRESULT Perform(UINT Msg, WPARAM W, LPARAM L);
 
+    // The code page the control's texts are written in (its font's charset).
+    UINT CodePage();
+    // The window's text as it stands, in the control's code page.
+    std::string WindowText();
+
+    // A window of someone else (a system dialog) that holds this control
+    // instead of a framework parent. Its commands and notifications about the
+    // control are routed back here; when it is destroyed the control lets
+    // go of it and fires OnParentWindowDestroyed.
+    HWND ParentWindow() const { return FParentWindow; }
+    void SetParentWindow(HWND Value);
+    TNotifyEvent OnParentWindowDestroyed;
+
+    // Keyboard handling of forms. A control the form gives Enter or Escape
+    // to (the default and the Cancel button).
+    virtual bool WantsDialogKey(TDialogKey Key) const { return false; }
+    // Whether Enter presses this control when it has the focus.
+    virtual bool IsPushButton() const { return false; }
+    // Pressed by Enter, Escape or its mnemonic.
+    virtual void KeyPress() {}
+    // Whether Alt+Ch is this control's mnemonic; DoMnemonic acts on it.
+    virtual bool IsMnemonic(wchar_t Ch) { return false; }
+    virtual void DoMnemonic() { SetFocus(); }
+    // The focus came by Tab or Shift+Tab.
+    virtual void EnteredByTab() {}
+    // The tab stops of this control's tree in tab order: TabOrder first
+    // (unset ones after, in creation order), containers searched inside.
+    void GetTabOrderList(std::vector<TWinControl*>& List);
+
 protected:
     struct TCreateParams {
         std::string Caption;
@@ -180,18 +228,35 @@ protected:
     void FontChanged() override;
     void VisibleChanged() override;
     void EnabledChanged() override;
+    // Whether commands and notifications of children that are no framework
+    // controls go on to the parent window (containers that are system
+    // windows, such as a group box, would drop them).
+    virtual bool PassesNotifications() const { return false; }
+    // Whether the caption marks Ch with an "&" ("&&" is an ampersand).
+    bool CaptionHasMnemonic(wchar_t Ch);
+    // The parent window was destroyed (see ParentWindow).
+    virtual void ParentWindowDestroyed();
 
     HWND FHandle = nullptr;
     std::vector<TControl*> FControls;
 
 private:
     static LRESULT CALLBACK StdWndProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L);
+    friend LRESULT CALLBACK ForeignParentProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L);
 
     WNDPROC FDefWndProc = nullptr; // of a wrapped system class
     int FTabOrder = -1;
     bool FTabStop = false;
     bool FInRealign = false;
+    HWND FParentWindow = nullptr;
+    UINT FTextCodePage = CP_ACP;           // of the text the window holds
+    fw_Handles::TGdiHandle<HBRUSH> FBrush; // the background the system paints a child in
+    TColor FBrushColor = 0;
 };
+
+// The form a control is on: the nearest form among its parents (a page form
+// embedded into another form is its controls' form), nullptr when none.
+TCustomForm* GetParentForm(TControl* Control);
 
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter };
@@ -351,6 +416,8 @@ public:
 
 private:
     bool ProcessMessage(MSG& Msg);
+    // Tab, Enter, Escape and Alt+letter for the controls of forms.
+    bool IsDialogKey(const MSG& Msg);
     TCustomForm* FMainForm = nullptr;
     bool FTerminated = false;
     std::string FTitle;
