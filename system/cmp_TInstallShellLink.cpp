@@ -239,12 +239,7 @@ void TCustomInstallShellLink::Notification(TComponent* AComponent, TOperation Op
         FObjectLink = nullptr;
 }
 
-void TCustomInstallShellLink::DestroyWithTarget()
-{
-    if (IsDestroying() || (Owner() && Owner()->IsDestroying()))
-        return;
-    delete this;
-}
+bool TCustomInstallShellLink::BeingFreed() const { return IsDestroying() || (Owner() && Owner()->IsDestroying()); }
 
 void TCustomInstallShellLink::RemoveReferences(TComponent* Component)
 {
@@ -252,8 +247,8 @@ void TCustomInstallShellLink::RemoveReferences(TComponent* Component)
         FObjectLink = nullptr;
         if (Component == FContainer)
             FContainer = nullptr;
-        if (!IsDestroying() && !(Owner() && Owner()->IsDestroying())) {
-            DestroyWithTarget();
+        if (!BeingFreed()) {
+            delete this;
             return;
         }
     }
@@ -390,10 +385,13 @@ void TCustomInstallShellLink::CreateInternetShortcut()
         ForceFolder(GetFullDestDir());
         const std::string LinkPath = GetLinkPath();
         // The profile routines answer success for a write they only cached:
-        // the file must be there afterwards.
-        if (!WritePrivateProfileStringA("InternetShortcut", "URL", FObjectLocation.c_str(), LinkPath.c_str()) ||
-            (WritePrivateProfileStringA(nullptr, nullptr, nullptr, LinkPath.c_str()),
-             !fw_SysUtils::FileExists(LinkPath))) {
+        // flushed, the file must be there.
+        bool Written = WritePrivateProfileStringA("InternetShortcut", "URL", FObjectLocation.c_str(), LinkPath.c_str());
+        if (Written) {
+            WritePrivateProfileStringA(nullptr, nullptr, nullptr, LinkPath.c_str());
+            Written = fw_SysUtils::FileExists(LinkPath);
+        }
+        if (!Written) {
             DWORD Code = GetLastError();
             if (Code == ERROR_SUCCESS)
                 Code = ERROR_WRITE_FAULT;
@@ -460,9 +458,9 @@ void TCustomInstallShellLink::SetLinkName(const std::string& Value)
 
 void TCustomInstallShellLink::SetObjectLink(TInstallContainer* Value)
 {
+    if (!Value && !IsLoading())
+        FObjectLocationType = nullptr;
     if (IsLoading() || !Value) {
-        if (!Value && !IsLoading())
-            FObjectLocationType = nullptr;
         FObjectLink = Value;
         StoreReference(Value);
         return;

@@ -121,9 +121,9 @@ protected:
     bool FLinkMade = false;
 
 private:
-    // Leaves the project when the component it links to or its container
-    // goes, unless everything is being freed anyway.
-    void DestroyWithTarget();
+    // The link or its owner is being freed: a link whose target goes leaves
+    // the project only when it is not.
+    bool BeingFreed() const;
 };
 
 class TInstallShellLink : public TCustomInstallShellLink {

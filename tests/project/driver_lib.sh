@@ -2,7 +2,8 @@
 # with its own display and server (the session of the test run, if any, is
 # left alone), removed when the driver ends, and the checks they print as
 # "ok: ..." or "FAIL: ..." lines, counted in $failures.
-# Usage: source driver_lib.sh TAG   (sets SCRATCH, OUT, WINEPREFIX, DISPLAY)
+# Usage: source driver_lib.sh TAG   (sets SCRATCH, OUT, WINEPREFIX, DISPLAY and
+# the names below)
 
 failures=0
 SCRATCH=$(mktemp -d "/tmp/wdrl-$1.XXXXXX")
@@ -15,6 +16,14 @@ wendrel_driver_cleanup() {
 trap wendrel_driver_cleanup EXIT
 OUT=$SCRATCH/out
 mkdir -p "$OUT"
+
+# The distribution (made by the driver in the scratch folder) and where the
+# setup puts Quorvane.
+DIST_UNIX=$SCRATCH/dist
+DIST='Z:'$(echo "$DIST_UNIX" | tr / '\\')
+DEST_WIN='C:\Program Files\Pellunar\Ombo\Teskor'
+DEST=$WINEPREFIX/drive_c/Program\ Files/Pellunar/Ombo/Teskor
+SESSION_MANAGER='HKLM\System\CurrentControlSet\Control\Session Manager'
 
 ok() { echo "ok: $*"; }
 fail() {

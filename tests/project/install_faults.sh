@@ -24,12 +24,7 @@ HERE=$(cd "$(dirname "$0")" && pwd)
 known=0
 source "$HERE/driver_lib.sh" faults
 
-DIST_UNIX=$SCRATCH/dist
-DIST='Z:'$(echo "$DIST_UNIX" | tr / '\\')
-DEST_WIN='C:\Program Files\Pellunar\Ombo\Teskor'
-DEST=$WINEPREFIX/drive_c/Program\ Files/Pellunar/Ombo/Teskor
 RECORD='HKLM\Software\Wendrel\Install'
-SESSION_MANAGER='HKLM\System\CurrentControlSet\Control\Session Manager'
 RUNONCE='HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce'
 FILES=(Ombo_Teskor.exe Ombo_Teskor_SD.exe Ombo_Teskor_KH.dll Ombo_Teskor.Hlp Ombo_Teskor.GID)
 known_fault() {

@@ -16,10 +16,6 @@ PAYLOAD=$(realpath "$3")
 HERE=$(cd "$(dirname "$0")" && pwd)
 source "$HERE/driver_lib.sh" links
 
-DIST_UNIX=$SCRATCH/dist
-DIST='Z:'$(echo "$DIST_UNIX" | tr / '\\')
-DEST_WIN='C:\Program Files\Pellunar\Ombo\Teskor'
-DEST=$WINEPREFIX/drive_c/Program\ Files/Pellunar/Ombo/Teskor
 PRODUCT='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvane'
 SETTINGS='HKCU\Software\Pellunar\Ombo\Teskor'
 SHARED='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\SharedDLLs'
@@ -28,7 +24,6 @@ MENU_DIR=$USER_DIR/AppData/Roaming/Microsoft/Windows/Start\ Menu/Programs/Quorva
 MENU_LINK=$MENU_DIR/Quorvane.LNK
 DESKTOP_LINK=$USER_DIR/Desktop/Quorvane.LNK
 FILES=(Ombo_Teskor.exe Ombo_Teskor_SD.exe Ombo_Teskor_KH.dll Ombo_Teskor.Hlp Ombo_Teskor.GID)
-SESSION_MANAGER='HKLM\System\CurrentControlSet\Control\Session Manager'
 mkdir -p "$DIST_UNIX"
 
 same() { # description got wanted
