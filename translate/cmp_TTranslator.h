@@ -267,33 +267,7 @@ void SetFormFontIn(TWdrlLanguage Language, fw_Forms::TControl* Form);
 // otherwise, so that a bad translation cannot make formatting fail.
 bool FormatFitsArguments(std::string_view Translated, std::string_view English);
 
-// Stand-ins for the framework's label and bitmap button, which do not exist
-// yet: a STATIC and a BUTTON window with the GLID that the translation by id
-// uses. Their base becomes the framework's classes once those are there.
-class TTranslateLabel : public fw_Forms::TWinControl {
-    FW_CLASS(TTranslateLabel, fw_Forms::TWinControl)
-
-public:
-    using TWinControl::TWinControl;
-    int GLID = 0;
-    bool AutoSize = true;
-
-protected:
-    void CreateParams(TCreateParams& Params) override;
-};
-
-class TTranslateBitBtn : public fw_Forms::TWinControl {
-    FW_CLASS(TTranslateBitBtn, fw_Forms::TWinControl)
-
-public:
-    using TWinControl::TWinControl;
-    int GLID = 0;
-
-protected:
-    void CreateParams(TCreateParams& Params) override;
-};
-
-// Lets a project text name TTranslator, TTranslateLabel and TTranslateBitBtn.
+// Lets a project text name TTranslator and the controls with an id.
 void RegisterTranslatorClasses();
 
 } // namespace cmp_TTranslator

@@ -2,6 +2,7 @@
 // Russian (CP1251 bytes), and a translator that is the main one for a test.
 #pragma once
 
+#include "translate/cmp_TTranslateControls.h"
 #include "translate/cmp_TTranslator.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 namespace translator_test {
 
 using namespace cmp_TTranslator;
+using namespace cmp_TTranslateControls;
 
 inline const std::vector<std::string> EnglishLines = {
     "5;Next >",

@@ -122,7 +122,7 @@ TEST_F(TranslatorForms, TranslatesOwnedComponentsButNotOwnedForms)
     EXPECT_EQ(Never->Caption(), "Next >");
     EXPECT_EQ(Inner->Caption(), "Next >");
     EXPECT_EQ(Named->Name(), "Cancel");
-    EXPECT_TRUE(ByWording->Visible() && ByWording->AutoSize);
+    EXPECT_TRUE(ByWording->Visible());
     EXPECT_FALSE(Hidden->Visible());
     EXPECT_EQ(Memo->Lines, (std::vector<std::string>{"Bienvenue dans l'installation."}));
     EXPECT_EQ(static_cast<TListColumn*>(View->Columns.Items(0))->Caption, "Installation termin\xe9"

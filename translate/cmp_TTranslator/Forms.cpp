@@ -2,9 +2,14 @@
 // controls by id, and the lines and items of list-like controls.
 #include "translate/cmp_TTranslator.h"
 
+#include "translate/cmp_TTranslateControls.h"
+
 #include <initializer_list>
 
 namespace cmp_TTranslator {
+
+using cmp_TTranslateControls::TTranslateBitBtn;
+using cmp_TTranslateControls::TTranslateLabel;
 
 using fw_Classes::TClass;
 using fw_Classes::TPropInfo;
@@ -45,10 +50,7 @@ public:
         FVisible = FControl->Visible();
         if (!FControl->Is<TCustomForm>() && !HasClassNamed(FControl, {"TImage", "TCustomImage"}))
             FControl->SetVisible(false);
-        if (auto* L = dynamic_cast<TTranslateLabel*>(FControl)) {
-            FAutoSize = L->AutoSize;
-            L->AutoSize = false;
-        } else if (HasClassNamed(FControl, {"TLabel", "TCustomLabel"})) {
+        if (HasClassNamed(FControl, {"TLabel", "TCustomLabel"})) {
             FAutoSizeProp = PropOfKind(FControl, "AutoSize", TTypeKind::tkBoolean);
             if (FAutoSizeProp && FAutoSizeProp->SetOrd) {
                 FAutoSize = FAutoSizeProp->GetOrd(FControl) != 0;
@@ -61,9 +63,7 @@ public:
     {
         if (!FControl)
             return;
-        if (auto* L = dynamic_cast<TTranslateLabel*>(FControl))
-            L->AutoSize = FAutoSize;
-        else if (FAutoSizeProp)
+        if (FAutoSizeProp)
             FAutoSizeProp->SetOrd(FControl, FAutoSize ? 1 : 0);
         if (FControl->Visible() != FVisible)
             FControl->SetVisible(FVisible);
@@ -169,44 +169,10 @@ void TTranslator::TranslateLists(TWdrlLanguage FromLanguage, TComponent* C) cons
     }
 }
 
-// ---- the controls with an id --------------------------------------------------------
-
-namespace {
-
-void DefineTranslateLabel(fw_Classes::TPropertyBuilder<TTranslateLabel>& P)
-{
-    P.Integer("GLID", &TTranslateLabel::GLID, &TTranslateLabel::GLID, 0)
-        .Boolean("AutoSize", &TTranslateLabel::AutoSize, &TTranslateLabel::AutoSize, true);
-}
-
-void DefineTranslateBitBtn(fw_Classes::TPropertyBuilder<TTranslateBitBtn>& P)
-{
-    P.Integer("GLID", &TTranslateBitBtn::GLID, &TTranslateBitBtn::GLID, 0);
-}
-
-} // namespace
-
-FW_DEFINE_CLASS(TTranslateLabel, TWinControl, fw_Classes::CreateComponent<TTranslateLabel>, DefineTranslateLabel)
-FW_DEFINE_CLASS(TTranslateBitBtn, TWinControl, fw_Classes::CreateComponent<TTranslateBitBtn>, DefineTranslateBitBtn)
-
-void TTranslateLabel::CreateParams(TCreateParams& Params)
-{
-    TWinControl::CreateParams(Params);
-    Params.WinClassName = "STATIC";
-    Params.Style |= SS_LEFT;
-}
-
-void TTranslateBitBtn::CreateParams(TCreateParams& Params)
-{
-    TWinControl::CreateParams(Params);
-    Params.WinClassName = "BUTTON";
-    Params.Style |= BS_PUSHBUTTON;
-}
-
 void RegisterTranslatorClasses()
 {
-    fw_Classes::RegisterClasses(
-        {&TTranslator::StaticClass(), &TTranslateLabel::StaticClass(), &TTranslateBitBtn::StaticClass()});
+    fw_Classes::RegisterClass(&TTranslator::StaticClass());
+    cmp_TTranslateControls::RegisterTranslateControls();
 }
 
 } // namespace cmp_TTranslator
