@@ -30,6 +30,7 @@ run_setup() { # tag description args...
       import -window root "$OUT/$tag.png" 2>/dev/null && shot=$OUT/$tag.png
     fi
     wendrel_answer_boxes_once Teskor_Install
+    wendrel_accept_wizard_once
     sleep 0.2
   done
   local code=0

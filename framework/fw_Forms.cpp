@@ -951,6 +951,8 @@ TModalResult TCustomForm::ShowModal()
 
 void TCustomForm::Close()
 {
+    if (!CloseQuery())
+        return;
     TCloseAction Action = caHide;
     if (FModal)
         FModalResult = mrCancel;

@@ -302,8 +302,12 @@ public:
     // Shows the form and runs a message loop until ModalResult is set;
     // the other windows of the program are disabled meanwhile.
     TModalResult ShowModal();
-    // Asks OnClose; hides (or for the main form ends the program).
+    // Asks CloseQuery, then OnClose; hides (or for the main form ends the
+    // program).
     void Close();
+    // Whether the form may close now; a form that must stay open (a wizard
+    // before its end, a window while work runs) answers False.
+    virtual bool CloseQuery() { return true; }
     TModalResult ModalResult() const { return FModalResult; }
     void SetModalResult(TModalResult Value) { FModalResult = Value; }
     bool Modal() const { return FModal; }

@@ -1,5 +1,6 @@
 #include "project/fTeskor_Install_D4.h"
 
+#include "dialogs/dialogs_Start.h"
 #include "framework/fw_Reader.h"
 #include "net/cmp_TNetInstallLocation.h"
 
@@ -17,6 +18,7 @@ void RegisterProjectClasses()
     cmp_TUninstallEXE::RegisterUninstallEXEClasses();
     cmp_TInstallRegistry::RegisterInstallRegistryClasses();
     cmp_TInstallShellLink::RegisterShellLinkClasses();
+    dialogs_Start::StartDialogUnits();
 }
 
 namespace {
@@ -89,6 +91,7 @@ TfrmTeskor_Install_D4::TfrmTeskor_Install_D4(fw_Classes::TComponent* AOwner) : f
     Bind(psSystem, "psSystem");
     Bind(psMainArchiveFile, "psMainArchiveFile");
     Bind(psWindow, "psWindow");
+    Bind(MainTranslator, "MainTranslator");
     Bind(Install1, "Install1");
     Bind(idMiscellaneous, "idMiscellaneous");
     Bind(psFileContainer, "psFileContainer");
@@ -104,6 +107,16 @@ TfrmTeskor_Install_D4::TfrmTeskor_Install_D4(fw_Classes::TComponent* AOwner) : f
     Bind(Registry, "Registry");
     Bind(MainFolder, "MainFolder");
     Bind(psObjectLink, "psObjectLink");
+    Bind(DialogManager, "DialogManager");
+    Bind(DialogManager1, "DialogManager1");
+    Bind(DialogManager2, "DialogManager2");
+    Bind(DialogManager3, "DialogManager3");
+    Bind(DialogManager4, "DialogManager4");
+    Bind(DialogManager5, "DialogManager5");
+    Bind(CopyFileDlg, "CopyFileDlg");
+    Bind(WelcomeDlg, "WelcomeDlg");
+    Bind(GoodInstallationDlg, "GoodInstallationDlg");
+    Bind(BadInstallationDlg, "BadInstallationDlg");
     Bind(InstallFile61, "InstallFile61");
     Bind(InstallMainLink, "InstallMainLink");
     Bind(InstallShellLink, "InstallShellLink");

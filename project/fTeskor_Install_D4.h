@@ -1,6 +1,9 @@
 // The main form of the setup program: it holds the install project.
 #pragma once
 
+#include "dialogs/dlgcmp_TBaseDlg.h"
+#include "dialogs/ordlg_CopyFile.h"
+#include "dialogs/ordlg_WelcomeDlg.h"
 #include "engine/cmp_TInstall.h"
 #include "engine/cmp_TInstallContainer.h"
 #include "engine/cmp_TPathSpecifier.h"
@@ -8,6 +11,7 @@
 #include "system/cmp_TInstallRegistry.h"
 #include "system/cmp_TInstallShellLink.h"
 #include "system/cmp_TUninstallEXE.h"
+#include "translate/cmp_TTranslator.h"
 
 #include <memory>
 #include <string>
@@ -37,6 +41,7 @@ public:
     cmp_TPathSpecifier::TpsSystem* psSystem = nullptr;
     cmp_TPathSpecifier::TpsMainArchiveFile* psMainArchiveFile = nullptr;
     cmp_TPathSpecifier::TpsWindow* psWindow = nullptr;
+    cmp_TTranslator::TTranslator* MainTranslator = nullptr;
     cmp_TInstall::TInstall* Install1 = nullptr;
     cmp_TInstallContainer::TInstallDirectory* idMiscellaneous = nullptr;
     cmp_TInstallContainer::TpsFileContainer* psFileContainer = nullptr;
@@ -52,6 +57,16 @@ public:
     cmp_TInstallRegistry::TInstallRegistry* Registry = nullptr;
     cmp_TInstallShellLink::TMainLinkGroup* MainFolder = nullptr;
     cmp_TInstallShellLink::TpsObjectLink* psObjectLink = nullptr;
+    dlgcmp_TBaseDlg::TDialogManager* DialogManager = nullptr;
+    dlgcmp_TBaseDlg::TDialogManager* DialogManager1 = nullptr;
+    dlgcmp_TBaseDlg::TDialogManager* DialogManager2 = nullptr;
+    dlgcmp_TBaseDlg::TDialogManager* DialogManager3 = nullptr;
+    dlgcmp_TBaseDlg::TDialogManager* DialogManager4 = nullptr;
+    dlgcmp_TBaseDlg::TDialogManager* DialogManager5 = nullptr;
+    ordlg_CopyFile::TCopyFileDlg* CopyFileDlg = nullptr;
+    ordlg_WelcomeDlg::TWelcomeDlg* WelcomeDlg = nullptr;
+    ordlg_WelcomeDlg::TGoodInstallationDlg* GoodInstallationDlg = nullptr;
+    ordlg_WelcomeDlg::TBadInstallationDlg* BadInstallationDlg = nullptr;
     cmp_TInstallContainer::TInstallFile* InstallFile61 = nullptr;
     cmp_TInstallShellLink::TInstallMainLink* InstallMainLink = nullptr;
     cmp_TInstallShellLink::TInstallShellLink* InstallShellLink = nullptr;

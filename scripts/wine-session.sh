@@ -62,6 +62,15 @@ wendrel_session_stop() {
   [ -n "${WENDREL_XVFB_PID:-}" ] && kill "$WENDREL_XVFB_PID" >/dev/null 2>&1 || true
 }
 
+# Walks the setup's wizard as a user who takes every default: Return presses
+# the default or focused button of the page shown (Next, Finish).
+wendrel_accept_wizard_once() {
+  local w
+  for w in $(xdotool search --name '^(Welcome|Choose Destination Location|Setup complete|Setup incomplete)$' 2>/dev/null); do
+    xdotool windowfocus "$w" key --window "$w" Return >/dev/null 2>&1
+  done
+}
+
 # Presses Return in every window whose title is $1 (a program's message
 # boxes carry its name), as a user answering them would.
 wendrel_answer_boxes_once() {

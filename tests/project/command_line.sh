@@ -13,6 +13,7 @@ answer_boxes() { # until the program ends, press Return in its message boxes
   local pid=$1
   while kill -0 "$pid" 2>/dev/null; do
     wendrel_answer_boxes_once Teskor_Install
+    wendrel_accept_wizard_once
     sleep 0.2
   done
 }

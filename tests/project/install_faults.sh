@@ -61,6 +61,7 @@ run_setup() { # tag [wrapper...]
   local pid=$!
   while kill -0 "$pid" 2>/dev/null; do
     wendrel_answer_boxes_once Teskor_Install
+    wendrel_accept_wizard_once
     sleep 0.2
   done
   CODE=0

@@ -41,6 +41,7 @@ run_answering() { # tag title command...
   local pid=$!
   while kill -0 "$pid" 2>/dev/null; do
     wendrel_answer_boxes_once "$title"
+    wendrel_accept_wizard_once
     sleep 0.2
   done
   CODE=0
