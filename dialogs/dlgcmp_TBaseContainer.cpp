@@ -59,7 +59,7 @@ int TBaseFormContainer::LoadPages()
         if (Dialog) {
             Page->SetContainer(Dialog->Container());
             Page->Order = Dialog->Order();
-            Dialog->Form = Page;
+            Dialog->SetForm(Page);
             Dialog->AssignDialogProperties();
         }
         Tabs->AddTab(Page->Name().empty() ? Page->ClassName() : Page->Name());

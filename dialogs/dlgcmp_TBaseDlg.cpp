@@ -426,6 +426,13 @@ TDialogManager::~TDialogManager()
         delete Form;
 }
 
+void TDialogManager::Notification(TComponent* AComponent, TOperation Operation)
+{
+    inherited::Notification(AComponent, Operation);
+    if (Operation == TOperation::opRemove && AComponent)
+        std::erase(FDuringCopyForms, AComponent);
+}
+
 void TDialogManager::RemoveReferences(TComponent* Component)
 {
     // The tree's own references go too: a container being freed must not
@@ -484,6 +491,10 @@ void TDialogManager::HandleInformation(TObject* Sender, int Code, TObject* Param
         }
         break;
     case -996:
+    case -995:
+    case -994:
+        // A failed copy phase sends no end of its own; the run's outcome
+        // ends it too.
         if (ManagerType == dmDuringCopyFiles)
             CloseDuringCopyForms();
         break;
@@ -508,8 +519,10 @@ void TDialogManager::ShowDialogs()
     Window->PositionForm(Position, RelativeLeftOffset, RelativeTopOffset);
     if (Window->LoadPages() == 0)
         return;
-    // Anything but a confirmed end (the application ending too) is an abort.
-    if (Window->ShowModal() != mrWizardDone)
+    // Anything but a confirmed end (the application ending too) is an abort,
+    // but once the outcome is known there is nothing left to abort.
+    const bool Outcome = ManagerType == dmAfterGoodInstall || ManagerType == dmAfterBadInstall;
+    if (Window->ShowModal() != mrWizardDone && !Outcome)
         throw exceptions_Wendrel::EAIUserAbort();
     if (Application && Application->MainForm() && Application->MainForm()->HandleAllocated()) {
         RedrawWindow(Application->MainForm()->Handle(), nullptr, nullptr,
@@ -541,12 +554,14 @@ void TDialogManager::CreateDuringCopyForms()
         if (!Form || Form->DM() != this)
             continue; // freed
         if (Entry->Dialog) {
-            Entry->Dialog->Form = Form;
+            Entry->Dialog->SetForm(Form);
             Entry->Dialog->PositionForm();
         }
         Form->UpdatePage();
         Form->ApplyFontAndTranslation();
         Form->ShowForm();
+        // The application frees its forms when it ends, perhaps first.
+        Form->FreeNotification(this);
         FDuringCopyForms.push_back(Form);
         Made.release();
     }
@@ -558,7 +573,7 @@ void TDialogManager::CloseDuringCopyForms()
     for (TBaseDuringCopyForm* Form : Forms) {
         for (TCustomBaseInstallDlg* Dialog : FDialogs)
             if (Dialog->Form == Form)
-                Dialog->Form = nullptr;
+                Dialog->SetForm(nullptr);
         Form->Close();
         // A window of a finished phase is of no more use; the next phase
         // makes its own.
@@ -619,6 +634,24 @@ TCustomBaseInstallDlg::~TCustomBaseInstallDlg()
 {
     Destroying();
     SetDialogManager(nullptr);
+}
+
+void TCustomBaseInstallDlg::Notification(TComponent* AComponent, TOperation Operation)
+{
+    inherited::Notification(AComponent, Operation);
+    if (Operation == TOperation::opRemove && AComponent && AComponent == Form)
+        Form = nullptr;
+}
+
+void TCustomBaseInstallDlg::SetForm(fw_Forms::TCustomForm* Value)
+{
+    if (Form == Value)
+        return;
+    if (Form)
+        Form->RemoveFreeNotification(this);
+    Form = Value;
+    if (Value)
+        Value->FreeNotification(this);
 }
 
 void TCustomBaseInstallDlg::RemoveReferences(TComponent* Component)
@@ -702,8 +735,8 @@ bool TCustomBaseInstallDlg::ShowDialog()
     fw_Forms::TModalResult Result;
     {
         TOwned<fw_Forms::TCustomForm> Made = CreateFormOf(GetFormClass());
-        Form = Made.get();
-        fw_Handles::TScopeExit Forget([this] { Form = nullptr; });
+        SetForm(Made.get());
+        fw_Handles::TScopeExit Forget([this] { SetForm(nullptr); });
         AssignDialogProperties();
         Result = Made->ShowModal();
     }

@@ -235,6 +235,7 @@ public:
     explicit TDialogManager(TComponent* AOwner);
     ~TDialogManager() override;
     int RegisteredType() const override { return rtDialog; }
+    void Notification(TComponent* AComponent, TOperation Operation) override;
     void RemoveReferences(TComponent* Component) override;
     void HandleInformation(TObject* Sender, int Code, TObject* Param) override;
 
@@ -269,8 +270,11 @@ public:
     explicit TCustomBaseInstallDlg(TComponent* AOwner);
     ~TCustomBaseInstallDlg() override;
     int RegisteredType() const override { return rtDialog; }
+    void Notification(TComponent* AComponent, TOperation Operation) override;
     void RemoveReferences(TComponent* Component) override;
     void DialogHook() override;
+    // The open form; it is forgotten when it is freed.
+    void SetForm(fw_Forms::TCustomForm* Value);
 
     TDialogManager* DialogManager() const { return FDialogManager; }
     virtual void SetDialogManager(TDialogManager* Value);
@@ -289,7 +293,7 @@ public:
     bool AutoSetFont = true;
     bool AutoTranslate = true;
     TWdrlLanguage FormLanguage = cmp_TTranslator::wlEnglish;
-    fw_Forms::TCustomForm* Form = nullptr;
+    fw_Forms::TCustomForm* Form = nullptr; // set through SetForm
     int Height = 0;
     bool OverrideMainTranslator = false;
     TWendrelDialogPosition Position = wdpCenter;

@@ -264,6 +264,14 @@ private:
             throw EParserError(
                 Format("Line %d: The project's root is a %s, not a %s", {Line, FRoot->ClassName(), ClassName}));
         FRoot->SetLoading(true);
+        // A second form of one class in one owner (two pages of a wizard)
+        // takes the next free name, Name_1, Name_2...
+        if (TComponent* Owner = FRoot->Owner(); Owner && FRoot->Name() != Name) {
+            std::string Free = Name;
+            for (int N = 1; Owner->FindComponent(Free) && Owner->FindComponent(Free) != FRoot; ++N)
+                Free = Name + "_" + std::to_string(N);
+            Name = Free;
+        }
         if (FRoot->Name() != Name)
             SetNameAt(FRoot, Name, Line);
         ReadBody(FRoot);

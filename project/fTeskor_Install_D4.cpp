@@ -36,6 +36,10 @@ std::string Destination(cmp_TInstallContainer::TInstallObject* H)
         auto* Link = static_cast<TCustomInstallShellLink*>(H);
         return Link->GetLinkPath() + " => " + Link->GetObjectLocation();
     }
+    if (auto* Manager = dynamic_cast<dlgcmp_TBaseDlg::TDialogManager*>(H))
+        return "dialogs of " + dlgcmp_TBaseDlg::TManagerTypeInfo.NameOf(Manager->ManagerType);
+    if (auto* Dialog = dynamic_cast<dlgcmp_TBaseDlg::TCustomBaseInstallDlg*>(H))
+        return std::string("a page of ") + (Dialog->DialogManager() ? Dialog->DialogManager()->Name() : "no manager");
     if (H->Is<TCustomInstallRegistry>()) {
         auto* Block = static_cast<TCustomInstallRegistry*>(H);
         return routines_Registry::TRootKeysInfo.NameOf(Block->RootKey()) + Block->GetFullKey() + " (" +
@@ -121,6 +125,8 @@ TfrmTeskor_Install_D4::TfrmTeskor_Install_D4(fw_Classes::TComponent* AOwner) : f
     Bind(InstallMainLink, "InstallMainLink");
     Bind(InstallShellLink, "InstallShellLink");
 }
+
+bool TfrmTeskor_Install_D4::CloseQuery() { return !Install1 || !Install1->Running(); }
 
 TFormPtr ReadProjectForTool(const std::vector<std::string>& Arguments)
 {

@@ -25,6 +25,9 @@ class TfrmTeskor_Install_D4 : public fw_Forms::TForm {
 public:
     // Reads the form's resource, which creates the install project.
     explicit TfrmTeskor_Install_D4(fw_Classes::TComponent* AOwner);
+    // While the installation runs the window stays: closing it would end the
+    // program between two files.
+    bool CloseQuery() override;
 
     // The project's components, found by name once it is read.
     cmp_TPathSpecifier::TpsVDEDLL* psVDEDLL = nullptr;

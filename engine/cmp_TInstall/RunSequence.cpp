@@ -128,7 +128,19 @@ void TCustomInstall::HandleException(TObject* Sender, const fw_SysUtils::Excepti
     // The program's exit code tells a failed or aborted run from a good one.
     if (fw_Forms::Application)
         fw_Forms::Application->ExitCode = UserAbort ? ExitUserAbort : ExitFailure;
-    NotifyBadInstall();
+    // The failure's own pages may fail in turn; that is shown too, but
+    // nothing leaves the exception hook. (An abort there adds nothing: the
+    // run has already ended as failed or aborted.)
+    try {
+        NotifyBadInstall();
+    } catch (const exceptions_Wendrel::EAIUserAbort&) {
+    } catch (const fw_SysUtils::Exception& Failure) {
+        if (fw_Forms::Application)
+            fw_Forms::Application->ShowException(Failure);
+    } catch (const std::exception& Failure) {
+        if (fw_Forms::Application)
+            fw_Forms::Application->ShowException(fw_SysUtils::Exception(Failure.what()));
+    }
     if (!UserAbort) {
         if (fw_Forms::Application)
             fw_Forms::Application->ShowException(E);

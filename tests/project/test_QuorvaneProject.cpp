@@ -78,7 +78,14 @@ TEST(QuorvaneProject, TreeOrderAndDestinations)
                     {"  ifUninstallEXE \"uninstall.exe\" -> " + Target + "\\Uninstall\\uninstall.exe",
                      "MainFolder -> " + Menu, "  InstallMainLink -> " + Menu + "\\Quorvane.LNK => " + Program,
                      "InstallShellLink -> " + ShellFolder(CSIDL_DESKTOPDIRECTORY) + "\\Quorvane.LNK => " + Program,
-                     "Registry -> hkCurrentUser\\Software\\Pellunar\\Ombo\\Teskor (19 values)"});
+                     "Registry -> hkCurrentUser\\Software\\Pellunar\\Ombo\\Teskor (19 values)",
+                     // The dialogs and their managers act only on the run's codes.
+                     "BadInstallationDlg -> a page of DialogManager2",
+                     "GoodInstallationDlg -> a page of DialogManager1", "WelcomeDlg -> a page of DialogManager",
+                     "CopyFileDlg -> a page of DialogManager3", "DialogManager5 -> dialogs of dmReboot",
+                     "DialogManager4 -> dialogs of dmChangeDisk", "DialogManager3 -> dialogs of dmDuringCopyFiles",
+                     "DialogManager2 -> dialogs of dmAfterBadInstall",
+                     "DialogManager1 -> dialogs of dmAfterGoodInstall", "DialogManager -> dialogs of dmBeforeInstall"});
     EXPECT_EQ(Lines, Expected);
 
     // Every node of the tree is selected with the project's install type and
@@ -98,7 +105,20 @@ TEST(QuorvaneProject, TreeOrderAndDestinations)
     EXPECT_EQ(Form->psFileContainer1->GetPath(nullptr), Target);
     EXPECT_EQ(Form->Group->PathSpecifier(), Form->psFileContainer1);
     EXPECT_EQ(Form->idMiscellaneous->PathSpecifier(), Form->psFileContainer);
-    EXPECT_EQ(Form->ComponentCount(), 32); // the auto-made specifiers were replaced by the project's
+    EXPECT_EQ(Form->ComponentCount(), 43); // the auto-made specifiers were replaced by the project's
+
+    // The wizard's pieces: the copy window's placement and the pages' order.
+    EXPECT_EQ(Form->CopyFileDlg->Position, dlgcmp_TBaseDlg::wdpBottomCenter);
+    EXPECT_EQ(Form->CopyFileDlg->RelativeTopOffset, 30);
+    EXPECT_EQ(Form->CopyFileDlg->Height, 146);
+    EXPECT_EQ(Form->CopyFileDlg->Width, 474);
+    EXPECT_EQ(Form->WelcomeDlg->Order(), 10);
+    EXPECT_EQ(Form->DialogManager->Width, 478);
+    EXPECT_EQ(Form->DialogManager->Height, 395);
+    EXPECT_EQ(dlgcmp_TBaseDlg::FindDialogManager(dlgcmp_TBaseDlg::dmDuringCopyFiles), Form->DialogManager3);
+    EXPECT_EQ(cmp_TTranslator::MainTranslator, Form->MainTranslator);
+    EXPECT_TRUE(Form->MainTranslator->Language(cmp_TTranslator::wlEnglish)->Strings()->Count() == 0);
+    EXPECT_EQ(Form->MainTranslator->Language(cmp_TTranslator::wlFrench)->Font()->Name(), "MS Sans Serif");
 }
 
 TEST(QuorvaneProject, StoredValuesOfTheProject)
