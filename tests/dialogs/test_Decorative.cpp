@@ -311,7 +311,9 @@ void ExpectTitleOverGradient(TTitleForm& T, const char* When)
     EXPECT_EQ(InkOf(Shown, Size.cx, Size.cy, GetSysColor(COLOR_BTNFACE)).Count, 0);
     EXPECT_GT(InkOf(Shown, Size.cx, Size.cy, RGB(255, 255, 255)).Count, 20);
     EXPECT_GT(InkOf(Shown, Size.cx, Size.cy, RGB(128, 128, 128)).Count, 20);
-    EXPECT_GT(InkOf(Shown, Size.cx, Size.cy, RGB(0, 0, 0)).Count, 20);
+    const TInk Text = InkOf(Shown, Size.cx, Size.cy, RGB(0, 0, 0));
+    EXPECT_GT(Text.Count, 20);
+    EXPECT_NEAR((Text.Left + Text.Right) / 2, Size.cx / 2, 8); // where this size puts it
 }
 
 } // namespace
@@ -336,6 +338,14 @@ TEST(Rotate3DLabel, ShowsTheBackdropBehindItsCaption)
     ExpectTitleOverGradient(T, "turned over");
     T.Label->SetCaption("Quorvane 2");
     ExpectTitleOverGradient(T, "new caption");
+    // The backdrop alone shorter: every band moves, the label stays put.
+    T.Backdrop->SetAlign(fw_Forms::alNone);
+    T.Backdrop->SetBounds(0, 0, T.Backdrop->Width(), T.Backdrop->Height() - 80);
+    ExpectTitleOverGradient(T, "backdrop shorter");
+    // The label lower and narrower on it.
+    T.Label->SetAlign(fw_Forms::alNone);
+    T.Label->SetBounds(20, 90, T.Label->Width() - 80, 65);
+    ExpectTitleOverGradient(T, "label moved");
 }
 
 TEST(Rotate3DLabel, RepaintsWhenItsLookChanges)
