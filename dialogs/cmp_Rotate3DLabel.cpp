@@ -176,4 +176,132 @@ void PaintCaption(HDC DC, int Width, int Height, const std::string& Caption, fw_
     SelectObject(DC, Previous);
 }
 
+// ---- TRotate3DLabel --------------------------------------------------------------
+
+static TRotate3DLabel* Main = nullptr;
+
+TRotate3DLabel* MainLabel() { return Main; }
+
+static void DefineRotate3DLabel(fw_Classes::TPropertyBuilder<TRotate3DLabel>& P)
+{
+    using L = TRotate3DLabel;
+    P.Object<TLabelStyle>("LabelStyle", &L::LabelStyle);
+    P.Boolean("MyTransparent", &L::MyTransparent, &L::SetMyTransparent, true);
+}
+
+FW_DEFINE_CLASS(TRotate3DLabel, fw_StdCtrls::TLabel, fw_Classes::CreateComponent<TRotate3DLabel>, DefineRotate3DLabel)
+
+TRotate3DLabel::TRotate3DLabel(fw_Classes::TComponent* AOwner) : TLabel(AOwner)
+{
+    FFont.SetName("Arial");
+    FFont.SetStyle({fw_Graphics::fsBold});
+    FLabelStyle.OnChange = [this](fw_Classes::TObject*) { Invalidate(); };
+}
+
+TRotate3DLabel::~TRotate3DLabel()
+{
+    FLabelStyle.OnChange = nullptr;
+    if (Main == this)
+        Main = nullptr;
+}
+
+void TRotate3DLabel::SetMyTransparent(bool Value)
+{
+    if (Value == FMyTransparent)
+        return;
+    FMyTransparent = Value;
+    if (!Value) {
+        const TColor Own = FColor;
+        SetParentColor(true);
+        SetColor(Own);
+    }
+    Invalidate();
+}
+
+void TRotate3DLabel::SetTag(int64_t Value)
+{
+    inherited::SetTag(Value);
+    if (Value == -1) {
+        TRotate3DLabel* Previous = Main;
+        Main = this; // first, so that the previous one's change leaves it be
+        if (Previous && Previous != this)
+            Previous->SetTag(0);
+    } else if (Main == this) {
+        Main = nullptr;
+    }
+}
+
+void TRotate3DLabel::CreateParams(TCreateParams& Params)
+{
+    inherited::CreateParams(Params);
+    // The framework's own window, which Paint draws; the label's text styles
+    // mean nothing to it.
+    Params.WinClassName.clear();
+    Params.Style &= ~DWORD(SS_TYPEMASK | SS_NOPREFIX);
+}
+
+LRESULT TRotate3DLabel::WndProc(UINT Msg, WPARAM W, LPARAM L)
+{
+    switch (Msg) {
+    case WM_ERASEBKGND:
+        return 1; // Paint covers it all
+    case WM_PRINTCLIENT:
+        Paint(reinterpret_cast<HDC>(W));
+        return 0;
+    case WM_SIZE:
+    case WM_MOVE: {
+        // The caption is placed by the size and the background depends on
+        // the place: neither the part still covered nor bits the system
+        // carries along are right any more.
+        LRESULT Result = inherited::WndProc(Msg, W, L);
+        Invalidate();
+        return Result;
+    }
+    }
+    return inherited::WndProc(Msg, W, L);
+}
+
+void TRotate3DLabel::TextChanged()
+{
+    inherited::TextChanged();
+    Invalidate();
+}
+
+void TRotate3DLabel::PaintParent(HDC DC)
+{
+    HWND Parent = GetParent(FHandle);
+    if (!Parent)
+        return;
+    POINT Origin{0, 0};
+    MapWindowPoints(FHandle, Parent, &Origin, 1);
+    POINT Saved;
+    OffsetViewportOrgEx(DC, -Origin.x, -Origin.y, &Saved);
+    SendMessageW(Parent, WM_ERASEBKGND, WPARAM(DC), 0);
+    SendMessageW(Parent, WM_PRINTCLIENT, WPARAM(DC), PRF_CLIENT);
+    SetViewportOrgEx(DC, Saved.x, Saved.y, nullptr);
+}
+
+void TRotate3DLabel::Paint(HDC DC)
+{
+    RECT R;
+    GetClientRect(FHandle, &R);
+    if (R.right <= 0 || R.bottom <= 0)
+        return;
+    HDC Mem = CreateCompatibleDC(DC);
+    if (!Mem)
+        throw fw_SysUtils::EOSError("Cannot make a drawing context for the title");
+    fw_Handles::TScopeExit FreeMem([Mem]() noexcept { DeleteDC(Mem); });
+    fw_Handles::TGdiHandle<HBITMAP> Image(CreateCompatibleBitmap(DC, R.right, R.bottom));
+    if (!Image)
+        throw fw_SysUtils::EOSError("Cannot make a bitmap for the title");
+    fw_Handles::TSelectObject Select(Mem, Image.Get());
+
+    PaintParent(Mem);
+    FCosAngle = std::cos(FLabelStyle.Angle() * DegToRad);
+    FSinAngle = std::sin(FLabelStyle.Angle() * DegToRad);
+    PaintCaption(Mem, R.right, R.bottom, FCaption, FFont, FLabelStyle, FMyTransparent, FColor,
+                 TCaptionPlace(Alignment()));
+    BitBlt(DC, 0, 0, R.right, R.bottom, Mem, 0, 0, SRCCOPY);
+}
+
 } // namespace cmp_Rotate3DLabel

@@ -5,6 +5,7 @@
 
 #include "framework/fw_Classes.h"
 #include "framework/fw_Graphics.h"
+#include "framework/fw_StdCtrls.h"
 
 #include <windows.h>
 
@@ -68,5 +69,48 @@ enum TCaptionPlace : uint8_t { cpLeft, cpRight, cpCentre };
 // sets the style to A3dNormal). Font is the label's unrotated font.
 void PaintCaption(HDC DC, int Width, int Height, const std::string& Caption, fw_Graphics::TFont& Font,
                   TLabelStyle& Style, bool Transparent, TColor BoxColor, TCaptionPlace Place);
+
+// The title label. Not a STATIC: a system label fills its box with a flat
+// colour, while this one paints what its parent shows behind it (asked of
+// the parent by WM_ERASEBKGND and WM_PRINTCLIENT) and the caption over it,
+// off screen first so that neither shows alone.
+class TRotate3DLabel : public fw_StdCtrls::TLabel {
+    FW_CLASS(TRotate3DLabel, fw_StdCtrls::TLabel)
+
+public:
+    static constexpr double DegToRad = 0.017453292519943295;
+
+    explicit TRotate3DLabel(fw_Classes::TComponent* AOwner);
+    ~TRotate3DLabel() override;
+
+    TLabelStyle* LabelStyle() { return &FLabelStyle; }
+    void SetLabelStyle(TLabelStyle* Value) { FLabelStyle.Assign(Value); }
+    // Off: the caption sits on a box of the label's colour.
+    bool MyTransparent() const { return FMyTransparent; }
+    void SetMyTransparent(bool Value);
+    // Of the last painting's angle.
+    double CosAngle() const { return FCosAngle; }
+    double SinAngle() const { return FSinAngle; }
+
+    // -1 makes this the main label (MainLabel); the previous one gets 0.
+    void SetTag(int64_t Value) override;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    LRESULT WndProc(UINT Msg, WPARAM W, LPARAM L) override;
+    void Paint(HDC DC) override;
+    void TextChanged() override;
+
+private:
+    void PaintParent(HDC DC);
+
+    TLabelStyle FLabelStyle;
+    bool FMyTransparent = true;
+    double FCosAngle = 1.0;
+    double FSinAngle = 0.0;
+};
+
+// The label whose Tag was set to -1 last, while it keeps it; nullptr when none.
+TRotate3DLabel* MainLabel();
 
 } // namespace cmp_Rotate3DLabel

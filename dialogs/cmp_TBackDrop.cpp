@@ -1,5 +1,6 @@
 #include "dialogs/cmp_TBackDrop.h"
 
+#include "dialogs/cmp_Rotate3DLabel.h"
 #include "framework/fw_Handles.h"
 
 namespace cmp_TBackDrop {
@@ -38,6 +39,119 @@ void PaintGradient(HDC DC, const RECT& Rect, TDirection Direction, TColor StartC
         if (Mirrored)
             Fill(MulDiv(255 - I, Size, 256), MulDiv(256 - I, Size, 256), Brush.Get());
     }
+}
+
+// ---- TBackdrop -------------------------------------------------------------------
+
+static TBackdrop* Main = nullptr;
+
+TBackdrop* MainBackdrop() { return Main; }
+
+static void DefineBackdrop(fw_Classes::TPropertyBuilder<TBackdrop>& P)
+{
+    using B = TBackdrop;
+    P.Enum<TDirection>("Direction", TDirectionInfo, &B::Direction, &B::SetDirection, bdUp);
+    P.Integer("EndColor", &B::EndColor, &B::SetEndColor, fw_Graphics::clBlack, &fw_Graphics::ColorIdents);
+    P.Integer("StartColor", &B::StartColor, &B::SetStartColor, fw_Graphics::clBlue, &fw_Graphics::ColorIdents);
+}
+
+FW_DEFINE_CLASS(TBackdrop, fw_ExtCtrls::TPanel, fw_Classes::CreateComponent<TBackdrop>, DefineBackdrop)
+
+TBackdrop::TBackdrop(fw_Classes::TComponent* AOwner) : TPanel(AOwner) { SetAlign(fw_Forms::alClient); }
+
+TBackdrop::~TBackdrop()
+{
+    if (Main == this)
+        Main = nullptr;
+}
+
+void TBackdrop::Assign(fw_Classes::TPersistent* Source)
+{
+    auto* Other = dynamic_cast<TBackdrop*>(Source);
+    if (!Other) {
+        inherited::Assign(Source);
+        return;
+    }
+    FDirection = Other->FDirection;
+    FStartColor = Other->FStartColor;
+    FEndColor = Other->FEndColor;
+    SetAlign(Other->Align());
+    Invalidate();
+}
+
+void TBackdrop::SetDirection(TDirection Value)
+{
+    if (Value == FDirection)
+        return;
+    FDirection = Value;
+    Invalidate();
+}
+
+void TBackdrop::SetStartColor(TColor Value)
+{
+    if (Value == FStartColor)
+        return;
+    FStartColor = Value;
+    Invalidate();
+}
+
+void TBackdrop::SetEndColor(TColor Value)
+{
+    if (Value == FEndColor)
+        return;
+    FEndColor = Value;
+    Invalidate();
+}
+
+void TBackdrop::SetTag(int64_t Value)
+{
+    inherited::SetTag(Value);
+    if (Value == -1) {
+        TBackdrop* Previous = Main;
+        Main = this; // first, so that the previous one's change leaves it be
+        if (Previous && Previous != this)
+            Previous->SetTag(0);
+    } else if (Main == this) {
+        Main = nullptr;
+    }
+}
+
+void TBackdrop::Invalidate()
+{
+    // The children painting the gradient behind them show the old one otherwise.
+    if (FHandle)
+        RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+LRESULT TBackdrop::WndProc(UINT Msg, WPARAM W, LPARAM L)
+{
+    switch (Msg) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PRINTCLIENT:
+        Paint(reinterpret_cast<HDC>(W));
+        return 0;
+    case WM_SIZE: {
+        // The bands are spread over the whole height or width: a new size
+        // moves every one of them, not only those in the uncovered part.
+        LRESULT Result = inherited::WndProc(Msg, W, L);
+        Invalidate();
+        return Result;
+    }
+    }
+    return inherited::WndProc(Msg, W, L);
+}
+
+void TBackdrop::Paint(HDC DC)
+{
+    RECT R;
+    GetClientRect(FHandle, &R);
+    PaintGradient(DC, R, FDirection, FStartColor, FEndColor);
+}
+
+void RegisterDecorativeClasses()
+{
+    fw_Classes::RegisterClasses({&TBackdrop::StaticClass(), &cmp_Rotate3DLabel::TRotate3DLabel::StaticClass()});
 }
 
 } // namespace cmp_TBackDrop

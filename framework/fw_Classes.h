@@ -401,7 +401,8 @@ public:
     // of the owner has (case ignored), raises EComponentError.
     virtual void SetName(const std::string& NewName);
     int64_t Tag() const { return FTag; }
-    void SetTag(int64_t Value) { FTag = Value; }
+    // Virtual for components that give a Tag value a meaning of their own.
+    virtual void SetTag(int64_t Value) { FTag = Value; }
 
     TComponentState ComponentState() const { return FComponentState; }
     bool IsLoading() const { return FComponentState.Contains(csLoading); }
