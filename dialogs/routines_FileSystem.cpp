@@ -91,6 +91,18 @@ std::string StripTrailingBackslashes(std::string Path)
     return Path;
 }
 
+// How the dialog names a folder to the browser: a drive with its closing
+// backslash, any other folder without.
+std::string BrowserForm(std::string Folder)
+{
+    if (Folder.size() > 3) {
+        if (Folder.back() == '\\')
+            Folder.pop_back();
+    } else
+        Folder += '\\';
+    return Folder;
+}
+
 } // namespace
 
 // ---- TOFDResourceStrings ---------------------------------------------------------
@@ -317,18 +329,16 @@ void TOpenFolderDialog::SelectPath(const std::string& Path)
     std::string Existing = Path;
     while (!Existing.empty() && !DirectoryExists(Existing))
         Existing = CutLast(Existing);
-    // The browser takes a folder without its closing backslash, but a drive
-    // only with it.
-    if (Existing.size() > 3) {
-        if (Existing.back() == '\\')
-            Existing.pop_back();
-    } else
-        Existing += '\\';
-    // Wine's browser now and then drops the first selection of a process;
-    // the same one asked again is taken.
+    SendSelection(BrowserForm(Existing));
+}
+
+void TOpenFolderDialog::SendSelection(const std::string& Folder)
+{
+    // Wine's browser at times drops a selection into a folder it has not
+    // listed yet; asked again, it takes it.
     for (int Try = 0; Try < 3; ++Try) {
         const int Seen = FSelectionChanges;
-        SendMessageA(Window, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(Existing.c_str()));
+        SendMessageA(Window, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(Folder.c_str()));
         if (FSelectionChanges != Seen)
             break;
     }
@@ -354,7 +364,8 @@ void TOpenFolderDialog::EditChanged(const std::string& Text)
     if (Updating || !Window)
         return;
     fw_Handles::TRestore<bool> Typing(EditChanging, true);
-    SendMessageA(Window, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(Text.c_str()));
+    if (!Text.empty())
+        SendSelection(Text);
     CurrentPath = Text;
 }
 

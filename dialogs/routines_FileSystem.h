@@ -112,6 +112,7 @@ private:
     static int CALLBACK BrowseCallback(HWND Wnd, UINT Msg, LPARAM Param, LPARAM Data);
     void Initialize(HWND Wnd);
     void FindControls();
+    void SendSelection(const std::string& Folder);
     void SelectionChanged(const void* ItemList);
     void EditChanged(const std::string& Text);
     void CreateClicked(TOFDCreateButton* Sender);
