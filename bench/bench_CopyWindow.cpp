@@ -111,6 +111,7 @@ struct TRun {
     // status: the managers' share plus decoding and writing the next block.
     // [0] when the window repainted meanwhile, [1] otherwise.
     double After[2] = {};
+    double Slowest = 0; // the longest single status: the one that makes the window
     int64_t AfterCount[2] = {};
 };
 
@@ -149,6 +150,7 @@ TRun InstallRun(const TProduct& P, const std::string& Dest, bool Window)
             if (Mark == Clock::time_point{})
                 return;
             const int Kind = Seen && Seen->Repaints() != MarkRepaints ? 0 : 1;
+            Run.Slowest = std::max(Run.Slowest, Seconds(Mark));
             Run.After[Kind] += Seconds(Mark);
             ++Run.AfterCount[Kind];
             Mark = {};
@@ -327,7 +329,8 @@ int Bench(const std::string& Root, int Rounds)
                     std::printf("  %d forced repaints (%.1f/s)%s", Run.Repaints, Run.Repaints / Run.Seconds,
                                 Run.Visible ? "" : "  window NOT visible");
                 std::printf("  %lld at 100%%\n", (long long)Run.AtHundred);
-                std::printf("        root status to next block's status: %.3f s", Run.After[0] + Run.After[1]);
+                std::printf("        root status to next block's status: %.3f s (slowest %.1f ms)",
+                            Run.After[0] + Run.After[1], Run.Slowest * 1e3);
                 for (int K = 0; K < 2; ++K)
                     if (Run.AfterCount[K])
                         std::printf("; %s %lld x %.1f us", K == 0 ? "repainting" : "not repainting",

@@ -1,5 +1,6 @@
 #include "dialogs/dialogs_Start.h"
 
+#include "dialogs/cmp_TBackDrop.h"
 #include "dialogs/dlgcmp_TBaseContainer.h"
 #include "dialogs/dlgcmp_TBaseDlg.h"
 #include "dialogs/ordlg_CopyFile.h"
@@ -24,6 +25,7 @@ void StartDialogUnits()
     ordlg_WelcomeDlg::StartUnit();
     ordlg_SelectDestination::StartUnit();
     ordlg_CopyFile::StartUnit();
+    cmp_TBackDrop::RegisterDecorativeClasses();
 }
 
 } // namespace dialogs_Start

@@ -99,36 +99,50 @@ TCopyFileForm::TCopyFileForm(TComponent* AOwner) : TBaseDuringCopyForm(AOwner)
 void TCopyFileForm::UpdateStatus(TFileStatusParameter* FileStatus, TDownloadStatusParameter* DownloadStatus)
 {
     const std::string* Name;
-    int Percent;
     if (FileStatus) {
-        if (TransferBitmap->Visible())
+        if (FTransferShown) {
+            FTransferShown = false;
             TransferBitmap->SetVisible(false);
-        if (ProgressBar2->Position() != FileStatus->TotalPercentDone)
-            ProgressBar2->SetPosition(FileStatus->TotalPercentDone);
+        }
+        FTotalPercent = FileStatus->TotalPercentDone;
+        FFilePercent = FileStatus->PercentDone;
         Name = &FileStatus->FileName;
-        Percent = FileStatus->PercentDone;
     } else if (DownloadStatus) {
-        if (!TransferBitmap->Visible())
+        if (!FTransferShown) {
+            FTransferShown = true;
             TransferBitmap->SetVisible(true);
+        }
+        FFilePercent = DownloadStatus->PercentDone;
         Name = &DownloadStatus->FileName;
-        Percent = DownloadStatus->PercentDone;
     } else {
         return;
     }
-    if (ProgressBar1->Position() != Percent)
-        ProgressBar1->SetPosition(Percent);
     const bool NewFile = lblCopyingFile->Caption() != *Name;
-    if (NewFile)
+    if (NewFile) {
         lblCopyingFile->SetCaption(*Name);
-    if (NewFile || Percent >= 100 || GetTickCount64() - FLastRepaint >= RepaintIntervalMs)
+        FEndShown = false;
+    }
+    // The last blocks of a file all read 100%: its end shows once.
+    const bool FileEnd = FFilePercent >= 100 && !FEndShown;
+    if (FileEnd)
+        FEndShown = true;
+    if (NewFile || FileEnd || GetTickCount64() - FLastRepaint >= RepaintIntervalMs)
         Repaint();
 }
 
 void TCopyFileForm::Repaint()
 {
+    // A bar paints itself at once when it moves, which costs more than the
+    // extraction of a block: the bars follow the statuses at each repaint.
+    if (ProgressBar1->Position() != FFilePercent)
+        ProgressBar1->SetPosition(FFilePercent);
+    if (ProgressBar2->Position() != FTotalPercent)
+        ProgressBar2->SetPosition(FTotalPercent);
     if (!HandleAllocated())
         return;
-    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    // Only what changed is painted: the whole window with its controls
+    // costs tens of milliseconds.
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     FLastRepaint = GetTickCount64();
     ++FRepaints;
 }

@@ -32,8 +32,8 @@ public:
     fw_ComCtrls::TProgressBar* ProgressBar2 = nullptr;
     fw_StdCtrls::TButton* CancelBtn = nullptr;
 
-    // Moves the bars at every status; repaints at once on a new file, at a
-    // file's end, and otherwise at most every RepaintIntervalMs.
+    // Takes every status; shows it at once on a new file and at a file's
+    // end, and otherwise at most every RepaintIntervalMs.
     void UpdateStatus(dlgcmp_TBaseDlg::TFileStatusParameter* FileStatus,
                       dlgcmp_TBaseDlg::TDownloadStatusParameter* DownloadStatus) override;
     // The forced repaints so far.
@@ -47,6 +47,10 @@ private:
     void Repaint();
     uint64_t FLastRepaint = 0;
     int FRepaints = 0;
+    int FFilePercent = 0;
+    int FTotalPercent = 0;
+    bool FTransferShown = false;
+    bool FEndShown = false;
 };
 
 class TCopyFileDlg : public dlgcmp_TBaseDlg::TBaseInstallDlg {

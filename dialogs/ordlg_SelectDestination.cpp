@@ -1,10 +1,13 @@
 #include "dialogs/ordlg_SelectDestination.h"
 
 #include "dialogs/layouts/SelectDestinationForm.wfm.h"
+#include "dialogs/routines_FileSystem.h"
 #include "engine/cmp_TInstall.h"
 #include "framework/fw_Handles.h"
 #include "routines/exceptions_Wendrel.h"
 #include "routines/routines_Strings.h"
+
+#include <memory>
 
 namespace ordlg_SelectDestination {
 
@@ -145,7 +148,60 @@ void TSelectDestinationForm::NextPage()
     inherited::NextPage();
 }
 
-void TSelectDestinationForm::Browse() { throw fw_SysUtils::Exception("The folder browser is not built yet"); }
+void TSelectDestinationForm::Browse()
+{
+    cmp_TInstall::TCustomInstall* Root = cmp_TInstall::InstallRoot();
+    if (!Root)
+        return;
+    // The browser opens on the destination; one that does not exist yet is
+    // made for it and the folders made are taken away again afterwards,
+    // deepest first, when they stayed empty.
+    std::string Dir = Root->GetFullDestDir();
+    std::vector<std::string> Made;
+    fw_Handles::TScopeExit RemoveMade([&Made] {
+        for (auto It = Made.rbegin(); It != Made.rend(); ++It)
+            RemoveDirectoryA(It->c_str());
+    });
+    // A destination the system could not make (typed with a fault) is not
+    // tried: the browser opens on its nearest folder that exists.
+    if (!fw_SysUtils::Trim(Dir).empty() && !fw_SysUtils::DirectoryExists(Dir) && DestinationProblem(Dir).empty()) {
+        for (std::string P = routines_Strings::ExcludeTrailingBackslash(Dir);
+             P.size() > 3 && !fw_SysUtils::DirectoryExists(P); P = fw_SysUtils::ExtractFileDir(P))
+            Made.insert(Made.begin(), P);
+        for (size_t I = 0; I < Made.size(); ++I)
+            if (!CreateDirectoryA(Made[I].c_str(), nullptr)) {
+                const DWORD Error = GetLastError();
+                const std::string Failed = Made[I];
+                Made.resize(I);
+                ShowProblem(fw_SysUtils::Format(TranslateMessage("The folder %s cannot be created: %s"),
+                                                {Failed, fw_SysUtils::SysErrorMessage(Error)}));
+                return;
+            }
+    }
+    std::unique_ptr<routines_FileSystem::TOpenFolderDialog, fw_Classes::TComponentDeleter> Dialog(
+        new routines_FileSystem::TOpenFolderDialog(nullptr));
+    Dialog->Directory = Dir;
+    bool Confirmed = false;
+    try {
+        Confirmed = Dialog->Execute();
+    } catch (const fw_SysUtils::Exception& E) {
+        // The user stays on the page: a browser that failed chose nothing.
+        ShowProblem(E.Message());
+        return;
+    }
+    if (!Confirmed)
+        return;
+    // One trailing backslash goes, but a drive root keeps its own.
+    std::string Chosen = Dialog->Directory;
+    if (Chosen.size() > 3 && Chosen.back() == '\\')
+        Chosen.pop_back();
+    Root->SetDestDirType(nullptr);
+    Root->SetDestDir(Chosen);
+    Updating = true;
+    fw_Handles::TScopeExit Done([this] { Updating = false; });
+    edDestDir->SetText(Root->DestDir());
+    gbDirectory->SetVisible(true);
+}
 
 void StartUnit() { dlgcmp_TBaseDlg::RegisterInstallForm(&TSelectDestinationForm::StaticClass(), nullptr, 0); }
 

@@ -81,6 +81,8 @@ TfrmTeskor_Install_D4::TfrmTeskor_Install_D4(fw_Classes::TComponent* AOwner) : f
 {
     RegisterProjectClasses();
     fw_Reader::ReadComponentResource(this, "TFRMTESKOR_INSTALL_D4");
+    Bind(BackDrop, "BackDrop");
+    Bind(ProductLabel, "ProductLabel");
     Bind(psVDEDLL, "psVDEDLL");
     Bind(psCommonFiles, "psCommonFiles");
     Bind(psContainerArchiveFile, "psContainerArchiveFile");

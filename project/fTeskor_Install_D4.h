@@ -1,6 +1,8 @@
 // The main form of the setup program: it holds the install project.
 #pragma once
 
+#include "dialogs/cmp_Rotate3DLabel.h"
+#include "dialogs/cmp_TBackDrop.h"
 #include "dialogs/dlgcmp_TBaseDlg.h"
 #include "dialogs/ordlg_CopyFile.h"
 #include "dialogs/ordlg_WelcomeDlg.h"
@@ -30,6 +32,8 @@ public:
     bool CloseQuery() override;
 
     // The project's components, found by name once it is read.
+    cmp_TBackDrop::TBackdrop* BackDrop = nullptr;
+    cmp_Rotate3DLabel::TRotate3DLabel* ProductLabel = nullptr;
     cmp_TPathSpecifier::TpsVDEDLL* psVDEDLL = nullptr;
     cmp_TPathSpecifier::TpsCommonFiles* psCommonFiles = nullptr;
     cmp_TPathSpecifier::TpsContainerArchiveFile* psContainerArchiveFile = nullptr;
