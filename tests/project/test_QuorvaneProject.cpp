@@ -105,7 +105,7 @@ TEST(QuorvaneProject, TreeOrderAndDestinations)
     EXPECT_EQ(Form->psFileContainer1->GetPath(nullptr), Target);
     EXPECT_EQ(Form->Group->PathSpecifier(), Form->psFileContainer1);
     EXPECT_EQ(Form->idMiscellaneous->PathSpecifier(), Form->psFileContainer);
-    EXPECT_EQ(Form->ComponentCount(), 43); // the auto-made specifiers were replaced by the project's
+    EXPECT_EQ(Form->ComponentCount(), 45); // the auto-made specifiers were replaced by the project's
 
     // The wizard's pieces: the copy window's placement and the pages' order.
     EXPECT_EQ(Form->CopyFileDlg->Position, dlgcmp_TBaseDlg::wdpBottomCenter);
