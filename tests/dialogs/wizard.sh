@@ -103,6 +103,7 @@ expect_page() { # tag caption [seconds]
   return 0
 }
 
+pixel() { convert "$1" -crop "1x1+$2+$3" txt:- 2>/dev/null | grep -o '#[0-9A-F]\{6\}' | head -1; }
 shot() { import -window root "$SHOTS/$1.png" 2>/dev/null; }
 
 # Keys go to the window with the input focus; focusing first and pressing
@@ -216,6 +217,10 @@ if wanted 1; then
   if expect_page typed Welcome; then
     shot welcome
     check_wizard_place typed "$WIN"
+    # The main window behind the wizard fills the screen; its colours down
+    # the middle, for the owner of its background to judge.
+    echo "   (typed: the main window's colour at x=$((SCREEN_W / 2)), y=100/500/$((SCREEN_H - 24)):" \
+      "$(for y in 100 500 $((SCREEN_H - 24)); do printf "%s " "$(pixel "$SHOTS/welcome.png" $((SCREEN_W / 2)) $y)"; done))"
     press "$WIN" Return
     if expect_page typed "Choose Destination Location"; then
       shot destination
