@@ -321,7 +321,7 @@ make_big_distribution() {
   mkdir -p "$BIG_PAYLOAD" "$BIG_DIST_UNIX"
   cp -a "$PAYLOAD"/. "$BIG_PAYLOAD"/
   # Compressible, but each line differs.
-  seq -f 'Quorvane test data, line %.0f of the big program file; abcdefghijklmnopqrstuvwxyz' 1 2600000 \
+  seq -f 'Quorvane test data, line %.0f of the big program file; abcdefghijklmnopqrstuvwxyz' 1 3400000 \
     >"$BIG_PAYLOAD/Ombo_Teskor_SD.exe"
   echo "   (the big file: $(stat -c %s "$BIG_PAYLOAD/Ombo_Teskor_SD.exe") bytes)"
   local root=$SCRATCH/zroot dir=/ mirror sub part entry
@@ -400,6 +400,20 @@ if wanted 6; then
     cancel_copy copy-escape Escape
     [ -f "$SHOTS/copy-escape-copying.png" ] && cp "$SHOTS/copy-escape-copying.png" "$SHOTS/copying.png"
     cancel_copy copy-altf4 alt+F4
+    # Not cancelled, the same distribution installs whole: the cancels above
+    # are what stopped the copy.
+    reset_state
+    start_setup copy-whole "$BIG_DIST"
+    if to_destination copy-whole; then
+      press "$WIN" Return
+      wait_window '^Copying installation files$' 120 >/dev/null && copy_from=$SECONDS
+      expect_page copy-whole "Setup complete" 300 && press "$WIN" Return
+      # How much time the cancels above had, for judging their margin.
+      echo "   (copy-whole: the copy window was up for about $((SECONDS - ${copy_from:-$SECONDS})) s)"
+    fi
+    wait_exit 60
+    same "copy-whole: the setup ends well (exit code)" "$CODE" 0
+    expect "copy-whole: the big file is complete at the destination" cmp -s "$BIG_PAYLOAD/Ombo_Teskor_SD.exe" "$DEST/Ombo_Teskor_SD.exe"
   else
     fail "a distribution with a big file"
   fi
