@@ -29,6 +29,13 @@ run_setup() { # tag description args...
       sleep 0.3 # let the window draw itself
       import -window root "$OUT/$tag.png" 2>/dev/null && shot=$OUT/$tag.png
     fi
+    # Each wizard page once on a screenshot, then Return takes its default.
+    local page
+    page=$(xdotool search --onlyvisible --name '^(Welcome|Choose Destination Location|Copying installation files|Setup complete|Setup incomplete)$' getwindowname 2>/dev/null | head -1)
+    if [ -n "$page" ] && [ ! -f "$OUT/$tag-${page// /_}.png" ]; then
+      sleep 0.3
+      import -window root "$OUT/$tag-${page// /_}.png" 2>/dev/null && echo "   the page \"$page\": $OUT/$tag-${page// /_}.png"
+    fi
     wendrel_answer_boxes_once Teskor_Install
     wendrel_accept_wizard_once
     sleep 0.2
