@@ -25,17 +25,19 @@ run_setup() { # tag description args...
   local pid=$!
   local shot=""
   while kill -0 "$pid" 2>/dev/null; do
-    if [ -z "$shot" ] && [ -n "$(xdotool search --name '^(Install Quorvane|Teskor_Install)$' 2>/dev/null)" ]; then
+    if [ -z "$shot" ] && [ -n "$(xdotool search --onlyvisible --name '^(Install Quorvane|Teskor_Install)$' 2>/dev/null)" ]; then
       sleep 0.3 # let the window draw itself
       import -window root "$OUT/$tag.png" 2>/dev/null && shot=$OUT/$tag.png
     fi
     # Each wizard page once on a screenshot, then Return takes its default.
-    local page
-    page=$(xdotool search --onlyvisible --name '^(Welcome|Choose Destination Location|Copying installation files|Setup complete|Setup incomplete)$' getwindowname 2>/dev/null | head -1)
-    if [ -n "$page" ] && [ ! -f "$OUT/$tag-${page// /_}.png" ]; then
-      sleep 0.3
-      import -window root "$OUT/$tag-${page// /_}.png" 2>/dev/null && echo "   the page \"$page\": $OUT/$tag-${page// /_}.png"
-    fi
+    local w page
+    for w in $(xdotool search --name '^(Welcome|Choose Destination Location|Copying installation files|Setup complete|Setup incomplete)$' 2>/dev/null); do
+      page=$(xdotool getwindowname "$w" 2>/dev/null) || continue
+      if [ ! -f "$OUT/$tag-${page// /_}.png" ]; then
+        sleep 0.4 # let it draw itself
+        import -window root "$OUT/$tag-${page// /_}.png" 2>/dev/null && echo "   the page \"$page\": $OUT/$tag-${page// /_}.png"
+      fi
+    done
     wendrel_answer_boxes_once Teskor_Install
     wendrel_accept_wizard_once
     sleep 0.2

@@ -105,6 +105,17 @@ public:
     virtual void UpdatePage();
     virtual void ApplyFontAndTranslation();
 
+protected:
+    // The component Name of the form's layout; a layout without it is a
+    // fault of the program, told at once.
+    template <class T>
+    T* LayoutControl(const char* Name) const
+    {
+        if (auto* C = dynamic_cast<T*>(FindComponent(Name)))
+            return C;
+        throw fw_SysUtils::Exception(fw_SysUtils::Format("The form %s has no %s", {ClassName(), std::string(Name)}));
+    }
+
 private:
     TInstallContainer* FContainer = nullptr;
 };

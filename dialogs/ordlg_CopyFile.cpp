@@ -10,12 +10,6 @@ using namespace dlgcmp_TBaseDlg;
 
 namespace {
 
-template <class T>
-T* Find(TComponent* Form, const char* Name)
-{
-    return dynamic_cast<T*>(Form->FindComponent(Name));
-}
-
 TCopyFileDlg* TheFirstCopyFileDlg = nullptr;
 
 // A small picture drawn in code: Pixel answers the colour of each point, or
@@ -82,12 +76,12 @@ FW_DEFINE_CLASS(TCopyFileForm, TBaseDuringCopyForm, fw_Classes::CreateComponent<
 TCopyFileForm::TCopyFileForm(TComponent* AOwner) : TBaseDuringCopyForm(AOwner)
 {
     LoadLayout(CopyFileFormLayout);
-    UnZipImage = Find<fw_ExtCtrls::TImage>(this, "UnZipImage");
-    TransferBitmap = Find<fw_ExtCtrls::TImage>(this, "TransferBitmap");
-    lblCopyingFile = Find<fw_StdCtrls::TLabel>(this, "lblCopyingFile");
-    ProgressBar1 = Find<fw_ComCtrls::TProgressBar>(this, "ProgressBar1");
-    ProgressBar2 = Find<fw_ComCtrls::TProgressBar>(this, "ProgressBar2");
-    CancelBtn = Find<fw_StdCtrls::TButton>(this, "CancelBtn");
+    UnZipImage = LayoutControl<fw_ExtCtrls::TImage>("UnZipImage");
+    TransferBitmap = LayoutControl<fw_ExtCtrls::TImage>("TransferBitmap");
+    lblCopyingFile = LayoutControl<fw_StdCtrls::TLabel>("lblCopyingFile");
+    ProgressBar1 = LayoutControl<fw_ComCtrls::TProgressBar>("ProgressBar1");
+    ProgressBar2 = LayoutControl<fw_ComCtrls::TProgressBar>("ProgressBar2");
+    CancelBtn = LayoutControl<fw_StdCtrls::TButton>("CancelBtn");
     CancelBtn->OnClick = [this](fw_Classes::TObject*) { CancelCopy(); };
     DrawPicture(UnZipImage, 36, 37, UnZipPixel);
     DrawPicture(TransferBitmap, 37, 36, TransferPixel);

@@ -19,12 +19,6 @@ FW_DEFINE_CLASS(TSelectDestinationForm, dlgcmp_TBaseDlg::TBaseInstallForm,
 
 namespace {
 
-template <class T>
-T* Find(TComponent* Form, const char* Name)
-{
-    return dynamic_cast<T*>(Form->FindComponent(Name));
-}
-
 void ShowProblem(const std::string& Text)
 {
     if (Application)
@@ -52,12 +46,12 @@ size_t RootLength(const std::string& Path)
 TSelectDestinationForm::TSelectDestinationForm(TComponent* AOwner) : TBaseInstallForm(AOwner)
 {
     LoadLayout(SelectDestinationFormLayout);
-    BackBtn = Find<fw_StdCtrls::TButton>(this, "BackBtn");
-    ProceedBtn = Find<fw_StdCtrls::TButton>(this, "ProceedBtn");
-    CancelBtn = Find<fw_StdCtrls::TButton>(this, "CancelBtn");
-    BrowseBtn = Find<fw_StdCtrls::TButton>(this, "BrowseBtn");
-    gbDirectory = Find<fw_StdCtrls::TGroupBox>(this, "gbDirectory");
-    edDestDir = Find<fw_StdCtrls::TEdit>(this, "edDestDir");
+    BackBtn = LayoutControl<fw_StdCtrls::TButton>("BackBtn");
+    ProceedBtn = LayoutControl<fw_StdCtrls::TButton>("ProceedBtn");
+    CancelBtn = LayoutControl<fw_StdCtrls::TButton>("CancelBtn");
+    BrowseBtn = LayoutControl<fw_StdCtrls::TButton>("BrowseBtn");
+    gbDirectory = LayoutControl<fw_StdCtrls::TGroupBox>("gbDirectory");
+    edDestDir = LayoutControl<fw_StdCtrls::TEdit>("edDestDir");
     BindWizardButtons();
     TakeInstallThemeBitmap();
     edDestDir->OnChange = [this](fw_Classes::TObject*) { DestDirChange(); };

@@ -62,20 +62,34 @@ wendrel_session_stop() {
   [ -n "${WENDREL_XVFB_PID:-}" ] && kill "$WENDREL_XVFB_PID" >/dev/null 2>&1 || true
 }
 
+# Presses Return once in each window whose title matches the regex, and
+# again only when it is still there three seconds later: keys pressed at a
+# window that is going are kept by Wine and reach the next program's first
+# window. Focus first, then the key without --window: so each key comes once.
+WENDREL_PRESSED=""
+wendrel_press_return_once() { # title-regex
+  local w name now
+  now=$(date +%s)
+  for w in $(xdotool search --name "$1" 2>/dev/null); do
+    name=$(xdotool getwindowname "$w" 2>/dev/null) || continue
+    local key="|$w:$name:"
+    if [[ "$WENDREL_PRESSED" == *"$key"* ]]; then
+      local at=${WENDREL_PRESSED##*"$key"}
+      at=${at%%|*}
+      [ $((now - at)) -lt 3 ] && continue
+    fi
+    WENDREL_PRESSED="$WENDREL_PRESSED$key$now|"
+    timeout 5 xdotool windowfocus --sync "$w" >/dev/null 2>&1 || continue
+    xdotool key Return >/dev/null 2>&1
+  done
+}
+
 # Walks the setup's wizard as a user who takes every default: Return presses
 # the default or focused button of the page shown (Next, Finish).
 wendrel_accept_wizard_once() {
-  local w
-  for w in $(xdotool search --name '^(Welcome|Choose Destination Location|Setup complete|Setup incomplete)$' 2>/dev/null); do
-    xdotool windowfocus "$w" key --window "$w" Return >/dev/null 2>&1
-  done
+  wendrel_press_return_once '^(Welcome|Choose Destination Location|Setup complete|Setup incomplete)$'
 }
 
 # Presses Return in every window whose title is $1 (a program's message
 # boxes carry its name), as a user answering them would.
-wendrel_answer_boxes_once() {
-  local w
-  for w in $(xdotool search --name "^$1\$" 2>/dev/null); do
-    xdotool windowfocus "$w" key --window "$w" Return >/dev/null 2>&1
-  done
-}
+wendrel_answer_boxes_once() { wendrel_press_return_once "^$1\$"; }

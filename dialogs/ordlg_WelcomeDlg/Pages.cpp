@@ -8,23 +8,13 @@ namespace ordlg_WelcomeDlg {
 
 using dlgcmp_TBaseDlg::FindDialogManager;
 
-namespace {
-
-template <class T>
-T* Find(TComponent* Form, const char* Name)
-{
-    return dynamic_cast<T*>(Form->FindComponent(Name));
-}
-
-} // namespace
-
 FW_DEFINE_CLASS(TInstallPageForm, TBaseInstallForm, nullptr, nullptr)
 
 void TInstallPageForm::Build(std::string_view Layout)
 {
     LoadLayout(Layout);
-    BackBtn = Find<fw_StdCtrls::TButton>(this, "BackBtn");
-    ProceedBtn = Find<fw_StdCtrls::TButton>(this, "ProceedBtn");
+    BackBtn = LayoutControl<fw_StdCtrls::TButton>("BackBtn");
+    ProceedBtn = LayoutControl<fw_StdCtrls::TButton>("ProceedBtn");
     BindWizardButtons();
     TakeInstallThemeBitmap();
 }
@@ -36,7 +26,7 @@ FW_DEFINE_CLASS(TWelcomeForm, TInstallPageForm, fw_Classes::CreateComponent<TWel
 TWelcomeForm::TWelcomeForm(TComponent* AOwner) : TInstallPageForm(AOwner)
 {
     Build(WelcomeFormLayout);
-    CancelBtn = Find<fw_StdCtrls::TButton>(this, "CancelBtn");
+    CancelBtn = LayoutControl<fw_StdCtrls::TButton>("CancelBtn");
     SetDM(FindDialogManager(dlgcmp_TBaseDlg::dmBeforeInstall));
     Order = 5;
 }
@@ -54,7 +44,7 @@ FW_DEFINE_CLASS(TInstallResultForm, TInstallPageForm, nullptr, nullptr)
 void TInstallResultForm::Build(std::string_view Layout)
 {
     TInstallPageForm::Build(Layout);
-    FinishBtn = Find<fw_StdCtrls::TButton>(this, "FinishBtn");
+    FinishBtn = LayoutControl<fw_StdCtrls::TButton>("FinishBtn");
     // Finish lies over Next: the one shown is in front.
     SetWindowPos(FinishBtn->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
