@@ -331,7 +331,12 @@ case_7() {
   # group, led by timeout) once it watches, stops the group the moment the
   # program creates its third new file, and prints the group and the name.
   # The test then looks at the files and kills the group there.
+  # Meanwhile a user takes the wizard's defaults.
+  (while :; do wendrel_accept_wizard_once; sleep 0.2; done) &
+  local walker=$!
   python3 "$HERE/install_faults_watch.py" "$DEST" 3 "$OUT/killed.out" timeout 120 wine "$SETUP" -d "-s$DIST" >"$OUT/watcher.out"
+  kill "$walker" 2>/dev/null
+  wait "$walker" 2>/dev/null
   read -r victim caught <"$OUT/watcher.out"
   if [ "${victim:-0}" != 0 ] && [ -n "$caught" ] && [ "$caught" != ended ]; then
     echo "   stopped when it created $caught; the files then:"
