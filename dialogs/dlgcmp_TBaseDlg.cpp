@@ -58,6 +58,20 @@ TOwned<fw_Forms::TCustomForm> CreateFormOf(TClass FormClass)
 
 void ReadLayout(fw_Forms::TCustomForm* Form, std::string_view Text) { fw_Reader::ReadComponentText(Form, Text); }
 
+// Points Field at Value, hearing when Value goes and no longer when the old
+// one does.
+template <class T>
+void HoldReference(TComponent* Self, T*& Field, T* Value)
+{
+    if (Field == Value)
+        return;
+    if (Field)
+        Field->RemoveFreeNotification(Self);
+    Field = Value;
+    if (Value)
+        Value->FreeNotification(Self);
+}
+
 } // namespace
 
 RECT PlaceWindow(TWendrelDialogPosition Position, int RelativeLeftOffset, int RelativeTopOffset, int Width, int Height,
@@ -190,16 +204,7 @@ void TBaseWendrelForm::Notification(TComponent* AComponent, TOperation Operation
         FContainer = nullptr;
 }
 
-void TBaseWendrelForm::SetContainer(TInstallContainer* Value)
-{
-    if (Value == FContainer)
-        return;
-    if (FContainer)
-        FContainer->RemoveFreeNotification(this);
-    FContainer = Value;
-    if (Value)
-        Value->FreeNotification(this);
-}
+void TBaseWendrelForm::SetContainer(TInstallContainer* Value) { HoldReference(this, FContainer, Value); }
 
 void TBaseWendrelForm::UpdateLanguage() { ApplyFontAndTranslation(); }
 
@@ -245,23 +250,9 @@ void TBaseInstallForm::Notification(TComponent* AComponent, TOperation Operation
         FDM = nullptr;
 }
 
-void TBaseInstallForm::SetDC(TCustomBaseInstallDlg* Value)
-{
-    if (FDC)
-        FDC->RemoveFreeNotification(this);
-    FDC = Value;
-    if (Value)
-        Value->FreeNotification(this);
-}
+void TBaseInstallForm::SetDC(TCustomBaseInstallDlg* Value) { HoldReference(this, FDC, Value); }
 
-void TBaseInstallForm::SetDM(TDialogManager* Value)
-{
-    if (FDM)
-        FDM->RemoveFreeNotification(this);
-    FDM = Value;
-    if (Value)
-        Value->FreeNotification(this);
-}
+void TBaseInstallForm::SetDM(TDialogManager* Value) { HoldReference(this, FDM, Value); }
 
 void TBaseInstallForm::LoadLayout(std::string_view Text)
 {
@@ -373,14 +364,7 @@ void TBaseDuringCopyForm::Notification(TComponent* AComponent, TOperation Operat
         FDM = nullptr;
 }
 
-void TBaseDuringCopyForm::SetDM(TDialogManager* Value)
-{
-    if (FDM)
-        FDM->RemoveFreeNotification(this);
-    FDM = Value;
-    if (Value)
-        Value->FreeNotification(this);
-}
+void TBaseDuringCopyForm::SetDM(TDialogManager* Value) { HoldReference(this, FDM, Value); }
 
 void TBaseDuringCopyForm::LoadLayout(std::string_view Text) { ReadLayout(this, Text); }
 
@@ -643,16 +627,7 @@ void TCustomBaseInstallDlg::Notification(TComponent* AComponent, TOperation Oper
         Form = nullptr;
 }
 
-void TCustomBaseInstallDlg::SetForm(fw_Forms::TCustomForm* Value)
-{
-    if (Form == Value)
-        return;
-    if (Form)
-        Form->RemoveFreeNotification(this);
-    Form = Value;
-    if (Value)
-        Value->FreeNotification(this);
-}
+void TCustomBaseInstallDlg::SetForm(fw_Forms::TCustomForm* Value) { HoldReference(this, Form, Value); }
 
 void TCustomBaseInstallDlg::RemoveReferences(TComponent* Component)
 {
