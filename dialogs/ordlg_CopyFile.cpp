@@ -97,6 +97,7 @@ void TCopyFileForm::UpdateStatus(TFileStatusParameter* FileStatus, TDownloadStat
         if (FTransferShown) {
             FTransferShown = false;
             TransferBitmap->SetVisible(false);
+            FChanged = true;
         }
         FTotalPercent = FileStatus->TotalPercentDone;
         FFilePercent = FileStatus->PercentDone;
@@ -105,6 +106,7 @@ void TCopyFileForm::UpdateStatus(TFileStatusParameter* FileStatus, TDownloadStat
         if (!FTransferShown) {
             FTransferShown = true;
             TransferBitmap->SetVisible(true);
+            FChanged = true;
         }
         FFilePercent = DownloadStatus->PercentDone;
         Name = &DownloadStatus->FileName;
@@ -115,6 +117,7 @@ void TCopyFileForm::UpdateStatus(TFileStatusParameter* FileStatus, TDownloadStat
     if (NewFile) {
         lblCopyingFile->SetCaption(*Name);
         FEndShown = false;
+        FChanged = true;
     }
     // The last blocks of a file all read 100%: its end shows once.
     const bool FileEnd = FFilePercent >= 100 && !FEndShown;
@@ -128,12 +131,19 @@ void TCopyFileForm::Repaint()
 {
     // A bar paints itself at once when it moves, which costs more than the
     // extraction of a block: the bars follow the statuses at each repaint.
-    if (ProgressBar1->Position() != FFilePercent)
+    bool Changed = FChanged;
+    if (ProgressBar1->Position() != FFilePercent) {
         ProgressBar1->SetPosition(FFilePercent);
-    if (ProgressBar2->Position() != FTotalPercent)
+        Changed = true;
+    }
+    if (ProgressBar2->Position() != FTotalPercent) {
         ProgressBar2->SetPosition(FTotalPercent);
-    if (!HandleAllocated())
+        Changed = true;
+    }
+    // The screen already shows this state (a close right after a file's end).
+    if (!Changed || !HandleAllocated())
         return;
+    FChanged = false;
     // Only what changed is painted: the whole window with its controls
     // costs tens of milliseconds.
     RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);

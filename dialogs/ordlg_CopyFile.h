@@ -51,6 +51,8 @@ private:
     int FTotalPercent = 0;
     bool FTransferShown = false;
     bool FEndShown = false;
+    // The file label or the transfer picture changed since the last repaint.
+    bool FChanged = false;
 };
 
 class TCopyFileDlg : public dlgcmp_TBaseDlg::TBaseInstallDlg {

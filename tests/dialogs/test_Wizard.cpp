@@ -507,6 +507,10 @@ TEST_F(Wizard, CopyWindowFollowsTheStatusesAndCancelStopsTheExtraction)
     File.PercentDone = 100;
     M->HandleInformation(Root, -998, &File);
     EXPECT_EQ(Form->Repaints(), AtEnd + 1);
+    // Past the interval, a status that changes nothing on screen paints nothing.
+    Sleep(2 * ordlg_CopyFile::RepaintIntervalMs);
+    M->HandleInformation(Root, -998, &File);
+    EXPECT_EQ(Form->Repaints(), AtEnd + 1);
 
     // Alt+F4 is Cancel: the abort flags are set when the root agrees.
     AbortAnswer = false;
