@@ -6,6 +6,7 @@
 #include "engine/cmp_TInstallContainer.h"
 #include "framework/fw_Classes.h"
 #include "framework/fw_Graphics.h"
+#include "framework/fw_Handles.h"
 #include "routines/exceptions_Wendrel.h"
 
 #include <array>
@@ -125,17 +126,43 @@ public:
     virtual void SetUseLoadingProgram(bool Value);
     virtual void RegisterRunOnce();
     virtual void HandleException(TObject* Sender, const fw_SysUtils::Exception& E);
-    virtual void Build();
+    // Build mode: the distribution into the folder named by the first line
+    // of "BUILD.INF" beside the program; a failure is shown. Ends the
+    // application either way.
+    virtual void BuildFromInfFile();
+    // Makes the distribution of SetupExe in BuildDir; StandAlone makes its
+    // setup.exe self-extracting.
+    virtual void Build(const std::string& SetupExe, const std::string& BuildDir, bool StandAlone);
+    // Puts "setup.exe" (and with a loading program "setup.1") into BuildDir.
+    virtual void CopySetupProgram(const std::string& BuildDir, const std::string& SetupExe);
+    // "setup.1": the setup program as its first record, the PresetupFiles after it.
+    virtual void ArchiveSetupFiles(const std::string& BuildDir, const std::string& SetupExe);
+    // Appends setup.1, files.1 (when there is one) and the extraction record to SetupExe.
+    virtual void MakeSelfExtracting(const std::string& SetupExe, const std::string& Setup1, const std::string& Files1);
+    // "filelist.lst" of a net distribution, in the net location's folder beside ArchiveFile.
+    virtual void WriteFileList();
+    // Copies a self-extracting distribution onto disks in the drive Target ("a:").
+    virtual void TransferToFloppies(const std::string& Target);
+    // The install library's folder (which holds the loading program), from
+    // its search path; empty, or IENoWendrelPath with MustExist, when no
+    // folder on it holds LibraryMarkerFile.
+    static std::string GetLibraryDir(bool MustExist);
     virtual void Cleanup();
-    virtual void ArchiveSetupFiles();
     virtual void ReadUnfinished(fw_Classes::TStrings* List);
     virtual bool QueryUserAbort();
     virtual void ClearUnfinished();
     // Adds Subject (a component's Name for action 0, a file to delete for
     // action 1) to the work left for after the restart.
     virtual void AddUnfinished(const std::string& Subject, int Action);
-    // The last 56 bytes of FileName; the marker is not checked here.
+    // The last 56 bytes of FileName, checked: the marker, and ranges that
+    // lie in order inside the file before the record.
     TExtractionInfo ReadExtractionInfo(const std::string& FileName) const;
+    // Restarts Windows; on failure OnFailedReboot, or a message that asks
+    // the user to restart.
+    virtual void RebootWindows();
+    // The main translator's language, kept in the install record over a restart.
+    virtual void WriteLanguage();
+    virtual int ReadLanguage();
     // Fetches the net distribution's "filelist.lst" and gives each install
     // file named there its size, date and version.
     virtual void ReadRemoteFileList();
@@ -150,6 +177,12 @@ public:
 
     // The program's arguments; a test may replace them before loading.
     static std::function<std::vector<std::string>()> CommandLineArguments;
+    // The Windows family and the restart request; a test may replace them.
+    static std::function<int()> WindowsVersionOf;
+    static std::function<BOOL(UINT Flags, DWORD Reason)> ExitWindows;
+    // Whether a root takes its product's mutex when it loads; test programs
+    // that make many roots at once, in parallel processes, turn it off.
+    static bool SingleRunPerProduct;
 
     TSwitches Switches() const { return FSwitches; }
     const TParameterContentArray& ParameterContents() const { return FParameterContents; }
@@ -172,6 +205,9 @@ public:
     bool Aborted() const { return FAborted; }
     bool Activated() const { return FActivated; }
     TComponent* InstallForm() const { return FInstallForm; }
+
+    // Shows Text in a plain message box.
+    static void ShowPlainMessage(const std::string& Text);
 
     // OnAfterInstallObjects and OnBeforeInstallObjects are the file
     // container's; the root fires the first itself, once per run.
@@ -209,6 +245,13 @@ protected:
     bool FPreviousOnActivateSaved = false;
     std::string FCleanupBatchFile;
     bool FRunCleanupBatch = false;
+    // Held from loading on: one run of a product at a time.
+    fw_Handles::THandle FProductMutex;
+
+private:
+    void TakeProductMutex();
+    // Removes the RunOnce values that would resume a run of this program.
+    void RemovePendingResume();
 };
 
 // The information codes the run sends before installing, in their order;
@@ -231,6 +274,27 @@ inline constexpr const char* InstallRecordsKey = "\\SOFTWARE\\Wendrel\\Install";
 inline constexpr const char* WendrelKey = "\\Software\\Wendrel";
 inline constexpr const char* UnfinishedKey = "Unfinished";
 inline constexpr const char* RunOnceName = "WendrelUnfinished";
+
+// The install library on the building machine: the folder that holds the
+// loading program is found on the search path in the user's settings, where
+// LibraryRootMacro stands for the library's installation folder.
+inline constexpr const char* LibraryUserKey = "Software\\Wendrel Library\\Environment";
+inline constexpr const char* LibrarySearchPathValue = "Library Search Path";
+inline constexpr const char* LibraryMachineKey = "Software\\Wendrel Library";
+inline constexpr const char* LibraryRootValue = "RootDir";
+inline constexpr const char* LibraryRootMacro = "$(WENDREL)";
+inline constexpr const char* LibraryMarkerFile = "W32V40.TXT";
+inline constexpr const char* LoaderFileName = "WendrelLoadProgram.exe";
+
+// The main translator's language (a language's ordinal), which a restart
+// keeps; the translator installs these, without one there is none.
+struct TLanguageHooks {
+    std::function<int()> Get;
+    std::function<void(int)> Set;
+};
+extern TLanguageHooks MainLanguage;
+// The ordinal of the Windows user's language.
+inline constexpr int UserLanguageOrdinal = 19;
 
 // The moment the current run started.
 extern fw_SysUtils::TDateTime RunStart;

@@ -648,6 +648,8 @@ public:
     bool ActiveX() const { return FActiveX; }
     int CompressedSize() const { return FCompressedSize; }
     const TCompressInfo& CompressInfo() const { return FCompressInfo; }
+    // A build starts with no file compressed.
+    void ClearCompressInfo() { FCompressInfo = TCompressInfo(); }
     double Date() const { return FDate; }
     const std::string& DestName() const { return FDestName; }
     const std::string& FileName() const { return FFileName; }

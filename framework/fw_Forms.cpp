@@ -1210,6 +1210,12 @@ void TApplication::ShowException(const Exception& E)
     MessageBox(Msg, FTitle, MB_OK | MB_ICONSTOP);
 }
 
+void TApplication::ShowMessage(const std::string& Text)
+{
+    WriteStdErr(Text + "\n");
+    MessageBox(Text, FTitle, MB_OK);
+}
+
 int TApplication::MessageBox(const std::string& Text, const std::string& Caption, UINT Flags)
 {
     if (MessageBoxHook)

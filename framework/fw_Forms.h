@@ -410,6 +410,8 @@ public:
     // The standard display: a message box with the message, also written
     // to the standard error output when the program has one.
     void ShowException(const fw_SysUtils::Exception& E);
+    // A plain message box with Text, which also goes to the standard error.
+    void ShowMessage(const std::string& Text);
     int MessageBox(const std::string& Text, const std::string& Caption, UINT Flags);
 
     TExceptionEvent OnException;

@@ -65,5 +65,7 @@ extern bool UserAbortRequested;
 
 FW_EXCEPTION(IEInstall, IException);
 FW_EXCEPTION(IEInstallNetLocNil, IEInstall);
+// The install library's folder is not on its search path.
+FW_EXCEPTION(IENoWendrelPath, IException);
 
 } // namespace exceptions_Wendrel

@@ -7,10 +7,11 @@ using fw_SysUtils::Format;
 const fw_Classes::TEnumInfo TRootKeysInfo{
     "TRootKeys", {"hkClassesRoot", "hkCurrentConfig", "hkCurrentUser", "hkDynData", "hkLocalMachine", "hkUsers"}};
 
+const char* const RunOnceKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
 namespace {
 
 constexpr REGSAM KeyReadWrite = KEY_READ | KEY_WRITE; // 0x2001F
-const char* const RunOnceKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
 const HKEY RootHandles[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG, HKEY_CURRENT_USER,
                             HKEY_DYN_DATA,     HKEY_LOCAL_MACHINE,  HKEY_USERS};

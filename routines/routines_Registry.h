@@ -39,6 +39,9 @@ protected:
     LONG OpenKeyHandle(HKEY Base, const std::string& SubKey, bool CanCreate, fw_Handles::TRegKey& Result) override;
 };
 
+// HKEY_LOCAL_MACHINE's key of the commands run once at the next start.
+extern const char* const RunOnceKey;
+
 // Opens Key (creating it) and writes a REG_SZ; EIRCannotWriteValue "Cannot
 // install into registry. Key: %s Ident: %s Value %s" when the key fails.
 void WriteRegistryString(TRootKeys Root, const std::string& Key, const std::string& Ident, const std::string& Value);

@@ -2,6 +2,8 @@
 
 #include "routines/routines_Strings.h"
 
+#include <algorithm>
+
 namespace cmp_TInstall {
 
 using fw_SysUtils::Trim;
@@ -49,6 +51,27 @@ int SwitchOfLetter(char Letter)
 
 std::function<std::vector<std::string>()> TCustomInstall::CommandLineArguments = ProgramArguments;
 
+bool TCustomInstall::SingleRunPerProduct = true;
+
+void TCustomInstall::TakeProductMutex()
+{
+    if (!SingleRunPerProduct)
+        return;
+    // Two runs of one product would share its install record and uninstall
+    // entry: the second ends before it touches either.
+    std::string Name = "Local\\Wendrel Install " + FInformation.ProductName;
+    std::replace(Name.begin() + 6, Name.end(), '\\', '_');
+    HANDLE Mutex = CreateMutexA(nullptr, FALSE, Name.c_str());
+    const DWORD Error = GetLastError();
+    if (!Mutex)
+        fw_SysUtils::RaiseLastOSError();
+    FProductMutex.Reset(Mutex);
+    if (Error == ERROR_ALREADY_EXISTS) {
+        FProductMutex.Reset();
+        throw IEInstall("Another installation of %s is already running.", {FInformation.ProductName});
+    }
+}
+
 void TCustomInstall::ParseCommandLine()
 {
     FSwitches = TSwitches();
@@ -73,6 +96,7 @@ void TCustomInstall::Loaded()
     if (IsDesigning())
         return;
     ParseCommandLine();
+    TakeProductMutex();
     if (FSwitches.Contains(swDebug) &&
         (!FSwitches.Contains(swSourcePath) || Trim(FParameterContents[swSourcePath]).empty()))
         throw IEInstall("You forgot to pass in the build directory. In Run | Parameters, follow this format: -d "
@@ -104,9 +128,9 @@ void TCustomInstall::Loaded()
         SetInstallType(cmp_TInstallContainer::itFull);
 
     if (FSwitches.Contains(swBuild))
-        Build();
+        BuildFromInfFile();
     else if (FSwitches.Contains(swFloppies))
-        ArchiveSetupFiles();
+        TransferToFloppies("a:");
     else if (FSwitches.Contains(swAfterReboot))
         CompleteAfterReboot();
     else if (FInstallForm) {

@@ -180,8 +180,9 @@ std::string TCustomInstall::GetSetupPath() const
         return GetFullArchiveFile();
     if (!FUseLoadingProgram)
         return fw_SysUtils::ModuleFileName();
-    const std::vector<std::string> Args = CommandLineArguments();
-    return routines_Strings::IncludeTrailingBackslash(FSourceDir) + (Args.size() > 1 ? Args[1] : std::string());
+    // The loading program passes only switches: the program the user started
+    // is the distribution's setup.exe (only its folder is used).
+    return routines_Strings::IncludeTrailingBackslash(FSourceDir) + "setup.exe";
 }
 
 void TCustomInstall::AddUnfinished(const std::string& Subject, int Action)
@@ -211,6 +212,50 @@ void TCustomInstall::ClearUnfinished()
     routines_Registry::DeleteRegistryTree(routines_Registry::hkLocalMachine, UnfinishedPath());
 }
 
+namespace {
+
+// The program a command line starts: its first argument, quoted or not.
+std::string ProgramOfCommandLine(const std::string& CommandLine)
+{
+    const std::string Text = fw_SysUtils::TrimLeft(CommandLine);
+    if (!Text.empty() && Text[0] == '"') {
+        const size_t End = Text.find('"', 1);
+        return Text.substr(1, End == std::string::npos ? std::string::npos : End - 1);
+    }
+    return Text.substr(0, Text.find(' '));
+}
+
+// The names of the RunOnce values that resume a run of the program Stamp
+// describes: their program has its size and last-write time.
+std::vector<std::string> PendingResumesOf(const TProgramStamp& Stamp)
+{
+    std::vector<std::string> Names;
+    TMachineRegistry Reg;
+    if (!Reg.OpenKeyReadOnly(routines_Registry::RunOnceKey))
+        return Names;
+    fw_Classes::TStringList Values;
+    Reg.GetValueNames(Values);
+    for (const std::string& Name : Values.ToVector()) {
+        if (!fw_SysUtils::StartsText(RunOnceName, Name))
+            continue;
+        std::string Program;
+        try {
+            Program = ProgramOfCommandLine(Reg.ReadString(Name));
+        } catch (const fw_Registry::ERegistryException&) {
+            continue; // not a command line
+        }
+        WIN32_FILE_ATTRIBUTE_DATA Data{};
+        if (Program.empty() || !GetFileAttributesExA(Program.c_str(), GetFileExInfoStandard, &Data))
+            continue;
+        if (Data.nFileSizeHigh == 0 && int(Data.nFileSizeLow) == Stamp.Size &&
+            std::fabs(fw_SysUtils::FileTimeToDateTime(Data.ftLastWriteTime) - Stamp.Date) < SameDateTolerance)
+            Names.push_back(Name);
+    }
+    return Names;
+}
+
+} // namespace
+
 void TCustomInstall::RegisterRunOnce()
 {
     const std::string Program = fw_SysUtils::ModuleFileName();
@@ -223,8 +268,32 @@ void TCustomInstall::RegisterRunOnce()
         CommandLine += "\" -r \"-s" + Folder + "\"";
     if (FSwitches.Contains(swCleanup))
         CommandLine += " -c";
+    // A run of this same program that still waits for its restart is
+    // resumed once, by this run's command: its value is taken over.
+    const std::vector<std::string> Pending = PendingResumesOf(StampOfProgram());
+    if (!Pending.empty()) {
+        try {
+            routines_Registry::WriteRegistryString(routines_Registry::hkLocalMachine, routines_Registry::RunOnceKey,
+                                                   Pending.front(), CommandLine);
+            return;
+        } catch (const fw_SysUtils::Exception&) {
+            throw IEInstall("Cannot register the install to be run on reboot in the RunOnce key in the registry");
+        }
+    }
     if (!routines_Registry::AddRunOnceEntry(RunOnceName, CommandLine, true))
         throw IEInstall("Cannot register the install to be run on reboot in the RunOnce key in the registry");
+}
+
+void TCustomInstall::RemovePendingResume()
+{
+    const std::vector<std::string> Pending = PendingResumesOf(StampOfProgram());
+    if (Pending.empty())
+        return;
+    TMachineRegistry Reg;
+    if (!Reg.OpenKey(routines_Registry::RunOnceKey, false))
+        return;
+    for (const std::string& Name : Pending)
+        Reg.DeleteValue(Name);
 }
 
 } // namespace cmp_TInstall

@@ -9,17 +9,6 @@ namespace cmp_TInstall {
 
 namespace {
 
-#pragma pack(push, 1)
-// One record of "filelist.lst" as it lies in the file.
-struct TFileListRecord {
-    int32_t Size;
-    double Date;
-    char Name[40];
-    char Version[20];
-};
-#pragma pack(pop)
-static_assert(sizeof(TFileListRecord) == 72);
-
 // A text field: up to its first zero byte, never past its width.
 std::string Field(const char* Chars, size_t Width) { return std::string(Chars, strnlen(Chars, Width)); }
 
@@ -29,9 +18,11 @@ TExtractionInfo TCustomInstall::ReadExtractionInfo(const std::string& FileName) 
 {
     TExtractionInfo Info{};
     bool Read = false;
+    int64_t Size = 0;
     try {
         fw_Streams::TFileStream File(FileName, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone);
-        if (File.Size() >= int64_t(sizeof Info)) {
+        Size = File.Size();
+        if (Size >= int64_t(sizeof Info)) {
             File.Seek(-int64_t(sizeof Info), fw_Streams::TSeekOrigin::soEnd);
             Read = File.Read(&Info, sizeof Info) == sizeof Info;
         }
@@ -41,6 +32,18 @@ TExtractionInfo TCustomInstall::ReadExtractionInfo(const std::string& FileName) 
     if (!Read)
         throw IEInstall("Could not read the extraction info from the archive file %s when trying to find the correct "
                         "offset into the self extracting file",
+                        {FileName});
+    // The positions steer reads of the archives inside the file: a record
+    // that is no record, or ranges outside the file, would have them read
+    // the program or nothing. A files start of 0 means no files.1.
+    const int64_t Record = Size - int64_t(sizeof Info);
+    const bool Marked = std::memcmp(Info.Marker, "SELFEXTRACTING", sizeof Info.Marker) == 0;
+    const bool SetupFits = Info.SetupStart > 0 && Info.SetupStart - 1 <= Info.SetupEnd && Info.SetupEnd < Record;
+    const bool FilesFit = Info.FilesStart == 0 ? Info.FilesEnd == 0
+                                               : Info.SetupEnd < Info.FilesStart && Info.FilesStart <= Info.FilesEnd &&
+                                                     Info.FilesEnd < Record;
+    if (!Marked || !SetupFits || !FilesFit)
+        throw IEInstall("The self-extracting file %s is damaged: its extraction record does not describe its contents",
                         {FileName});
     return Info;
 }

@@ -54,8 +54,14 @@ void TCustomInstall::Process()
     cmp_TInstallContainer::InstallKey = FindInstallRecord(true);
     ClearUnfinished();
     // A self-extracting setup carries the archive inside itself.
-    if (FSwitches.Contains(swSelfExtract))
-        SharedArchiveEngine().Offset = ReadExtractionInfo(GetFullArchiveFile()).FilesStart;
+    if (FSwitches.Contains(swSelfExtract)) {
+        const std::string Program = GetFullArchiveFile();
+        const int32_t FilesStart = ReadExtractionInfo(Program).FilesStart;
+        // Without files.1 the table would be read from the loading program.
+        if (FilesStart == 0 && cmp_TInstallContainer::AllInstallFiles().Count() > 0)
+            throw IEInstall("The self-extracting file %s carries no archive of the installation's files", {Program});
+        SharedArchiveEngine().Offset = FilesStart;
+    }
     ReadInfoFromArchive();
     if (OnAfterInitialized)
         OnAfterInitialized(this);
@@ -93,17 +99,23 @@ void TCustomInstall::Process()
         SendInformation(this, icRebootDue, nullptr);
         if (OnBeforeReboot)
             OnBeforeReboot(this, FReboot);
-        // NOT BUILT: the restart itself (the language is written and the
-        // computer restarts): the run ends with the restart pending.
+        if (FReboot) {
+            WriteLanguage();
+            RebootWindows();
+        }
     }
     if (RebootDue) {
         FRunning = false;
+        ReleaseArchiveEngines();
         if (fw_Forms::Application) {
             fw_Forms::Application->ExitCode = ExitRestartPending;
             fw_Forms::Application->Terminate();
         }
         return;
     }
+    // A resume that an earlier run of this program registered has nothing
+    // left to do: this run installed everything.
+    RemovePendingResume();
     NotifyGoodInstall();
     Cleanup();
     RemoveInstallRecord();
@@ -296,24 +308,6 @@ void TCustomInstall::Cleanup()
         Batch.WriteBuffer(Text.data(), Text.size());
     }
     FRunCleanupBatch = true;
-}
-
-void TCustomInstall::CompleteAfterReboot()
-{
-    // NOT BUILT: resuming the installation after a reboot.
-    throw IEInstall("Completing the installation after a reboot is not available in this build");
-}
-
-void TCustomInstall::Build()
-{
-    // NOT BUILT: build mode (compressing, signing, the loading program).
-    throw IEInstall("Building the distribution is not available in this build");
-}
-
-void TCustomInstall::ArchiveSetupFiles()
-{
-    // NOT BUILT: transferring the distribution to floppies.
-    throw IEInstall("Transferring the distribution to floppies is not available in this build");
 }
 
 } // namespace cmp_TInstall

@@ -227,14 +227,31 @@ TEST(InstallRecord, RunOnceResumesTheSetupTheUserStarted)
                 }();
         return std::string("<nothing registered>");
     };
-    // Started by the loading program: the program in the source folder that
-    // the second argument names; a copy to clean up keeps its switch.
+    // Started by the loading program: the setup program's copy, the folder
+    // of the distribution; a copy to clean up keeps its switch.
     EXPECT_EQ(Registered({"-sC:\\Dist", "-c"}), "WendrelUnfinished=\"" + Program + "\" -r \"-sC:\\Dist\" -c");
-    // A second one keeps the first and takes the next free name.
+    {
+        // The program the user started is the distribution's setup.exe.
+        TArguments Given({"-sC:\\Dist", "-c"});
+        TOwnedForm Form;
+        ReadProject(Form.get(), "object Setup: TForm\n  object Install1: TInstall\n  end\nend");
+        EXPECT_EQ(static_cast<TInstall*>(Form->FindComponent("Install1"))->GetSetupPath(), "C:\\Dist\\setup.exe");
+    }
+    // Run again before the restart, the same program takes over its own
+    // value: one resume, with the newer command.
+    EXPECT_EQ(Registered({"-sD:\\Media\\Sub"}), "<nothing registered>");
+    EXPECT_EQ(StringValue(RunOnce, "WendrelUnfinished"), "\"" + Program + "\" -r \"-sD:\\Media\\Sub\"");
+    // Another program's pending resume is kept: this one numbers its own.
+    const std::string Other = "\"" + fw_SysUtils::ExtractFilePath(Program) + "..\\..\\tools\\uninstall.exe\" -r";
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, RunOnce, "WendrelUnfinished", REG_SZ, Other.c_str(),
+                              DWORD(Other.size() + 1)),
+              ERROR_SUCCESS);
     EXPECT_EQ(Registered({"-sD:\\Media\\Sub"}), "WendrelUnfinished1=\"" + Program + "\" -r \"-sD:\\Media\\Sub\"");
+    EXPECT_EQ(StringValue(RunOnce, "WendrelUnfinished"), Other);
     // Started by the self-extracting program: that file and its folder.
-    EXPECT_EQ(Registered({"-sE:\\Downloads", "-eQuorvaneSetup.exe"}),
-              "WendrelUnfinished2=\"" + Program + "\" -r \"-eQuorvaneSetup.exe\" \"-sE:\\Downloads\"");
+    EXPECT_EQ(Registered({"-sE:\\Downloads", "-eQuorvaneSetup.exe"}), "<nothing registered>");
+    EXPECT_EQ(StringValue(RunOnce, "WendrelUnfinished1"),
+              "\"" + Program + "\" -r \"-eQuorvaneSetup.exe\" \"-sE:\\Downloads\"");
 }
 
 } // namespace engine_tests

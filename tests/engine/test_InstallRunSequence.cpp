@@ -7,19 +7,6 @@
 
 namespace engine_tests {
 
-TEST(InstallRoot, UnbuiltStepsSaySo)
-{
-    TOwnedForm Form;
-    auto* Root = Make<TInstall>(Form, "Install1");
-    const std::string Unbuilt = " is not available in this build";
-    using exceptions_Wendrel::IEInstall;
-    EXPECT_TRUE(Raises<IEInstall>([&] { Root->Build(); }, "Building the distribution" + Unbuilt));
-    EXPECT_TRUE(
-        Raises<IEInstall>([&] { Root->ArchiveSetupFiles(); }, "Transferring the distribution to floppies" + Unbuilt));
-    EXPECT_TRUE(Raises<IEInstall>([&] { Root->CompleteAfterReboot(); },
-                                  "Completing the installation after a reboot" + Unbuilt));
-}
-
 TEST(InstallRoot, AFailedRunIsShownAndEndsTheProgram)
 {
     std::vector<std::string> Shown;

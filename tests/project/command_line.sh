@@ -57,9 +57,9 @@ if [ "$had_records" = 0 ]; then
   wine reg delete 'HKLM\Software\Wendrel' /f >/dev/null 2>&1
 fi
 # The modes chosen while the project loads end the program with code 1.
-check 1 'Building the distribution is not available in this build.' -b
-check 1 'Transferring the distribution to floppies is not available in this build.' -f
-check 1 'Completing the installation after a reboot is not available in this build.' -r
+check 1 'Need to have a BUILD.INF file in this directory with the first line specifying the build directory' -b
+check 1 'Sorry... You can only transfer this installation to floppies through the self-extracting file. Usage example: setup.exe *TODISK.' -f
+check 1 'The TInstall could not either write or read unfinished business from the registry.' -r
 check 1 "Invalid parameter <-x>. $invalid" -x
 check 1 "Invalid parameter <->. $invalid" -
 check 1 "Invalid parameter <setup>. $invalid" '*TODISK' setup

@@ -1,5 +1,6 @@
 // The translator component, its languages' table, the user's language, the
 // fonts per language and the process-wide message translation.
+#include "engine/cmp_TInstall.h"
 #include "routines/exceptions_Wendrel.h"
 #include "translate/cmp_TTranslator.h"
 
@@ -183,6 +184,7 @@ TWdrlLanguage UserWdrlLanguage() { return LanguageOfLangID(GetUserDefaultLangID(
 // ---- the translator ----------------------------------------------------------------
 
 TTranslator* MainTranslator = nullptr;
+static_assert(int(wlUser) == cmp_TInstall::UserLanguageOrdinal);
 
 namespace {
 
@@ -218,6 +220,12 @@ TTranslator::TTranslator(TComponent* AOwner) : TComponent(AOwner)
     if (!MainTranslator) {
         MainTranslator = this;
         PreviousHook = exceptions_Wendrel::SetTranslateMessageFunc(&cmp_TTranslator::TranslateMessage);
+        // The install root keeps the language over a restart.
+        cmp_TInstall::MainLanguage.Get = [] { return int(MainTranslator->TranslateIntoLanguage()); };
+        cmp_TInstall::MainLanguage.Set = [](int Language) {
+            if (Language >= 0 && Language <= int(wlVietnamese))
+                MainTranslator->SetTranslateIntoLanguage(TWdrlLanguage(Language));
+        };
     }
 }
 
@@ -227,6 +235,7 @@ TTranslator::~TTranslator()
         exceptions_Wendrel::SetTranslateMessageFunc(PreviousHook);
         PreviousHook = nullptr;
         MainTranslator = nullptr;
+        cmp_TInstall::MainLanguage = cmp_TInstall::TLanguageHooks();
     }
     for (TLanguage* L : FLanguages)
         delete L;
