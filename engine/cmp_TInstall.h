@@ -179,7 +179,7 @@ public:
     static std::function<std::vector<std::string>()> CommandLineArguments;
     // The Windows family and the restart request; a test may replace them.
     static std::function<int()> WindowsVersionOf;
-    static std::function<BOOL(UINT Flags, DWORD Reason)> ExitWindows;
+    static std::function<BOOL(UINT Flags, DWORD Reason)> RequestRestart;
     // Whether a root takes its product's mutex when it loads; test programs
     // that make many roots at once, in parallel processes, turn it off.
     static bool SingleRunPerProduct;

@@ -11,7 +11,7 @@ namespace cmp_TInstall {
 TLanguageHooks MainLanguage;
 
 std::function<int()> TCustomInstall::WindowsVersionOf = routines_API::WindowsVersion;
-std::function<BOOL(UINT, DWORD)> TCustomInstall::ExitWindows = [](UINT Flags, DWORD Reason) {
+std::function<BOOL(UINT, DWORD)> TCustomInstall::RequestRestart = [](UINT Flags, DWORD Reason) {
     return ExitWindowsEx(Flags, Reason);
 };
 
@@ -39,10 +39,10 @@ void TCustomInstall::RebootWindows()
     bool Done = false;
     switch (WindowsVersionOf()) {
     case 1:
-        Done = ExitWindows(EWX_REBOOT, 0);
+        Done = RequestRestart(EWX_REBOOT, 0);
         break;
     case 2:
-        Done = EnableShutdownPrivilege() && ExitWindows(EWX_REBOOT, 0);
+        Done = EnableShutdownPrivilege() && RequestRestart(EWX_REBOOT, 0);
         break;
     default:
         break; // Win32s, NT 3.5 and the unknown are not asked
