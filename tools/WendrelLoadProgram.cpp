@@ -90,7 +90,6 @@ int64_t SizeOf(HANDLE File, const std::wstring& Path, loader_Failure::TExitCode 
 struct TSource {
     std::wstring Path; // the file that holds setup.1
     THandle File;
-    std::unique_ptr<fw_Streams::THandleStream> Stream;
     std::unique_ptr<loader_Archive::TWindowStream> Setup;
     archive_FileHeaders::TFileHeaders Table;
     bool SelfExtracting = false;
@@ -128,10 +127,9 @@ void Locate(TSource& S, const std::wstring& Self)
         S.Path = loader_Command::FolderOf(Self) + L"\\setup.1";
         S.File = OpenForReading(S.Path, loader_Failure::ecNoArchive);
     }
-    S.Stream = std::make_unique<fw_Streams::THandleStream>(S.File.Get());
     const int64_t First = Layout ? Layout->SetupFirst : 0;
     const int64_t Last = Layout ? Layout->SetupLast : SizeOf(S.File.Get(), S.Path, loader_Failure::ecNoArchive) - 1;
-    S.Setup = std::make_unique<loader_Archive::TWindowStream>(*S.Stream, First, Last);
+    S.Setup = std::make_unique<loader_Archive::TWindowStream>(S.File.Get(), First, Last);
     try {
         loader_Archive::ReadCheckedTable(*S.Setup, S.Table, L"setup.1");
         if (S.Table.Count() < 1)
@@ -140,7 +138,7 @@ void Locate(TSource& S, const std::wstring& Self)
         for (int I = 0; I < S.Table.Count(); ++I)
             loader_Archive::TargetName(S.Table.FileHeaders(I)->FileName());
         if (Layout && Layout->HasFiles) {
-            loader_Archive::TWindowStream Files(*S.Stream, Layout->FilesFirst, Layout->FilesLast);
+            loader_Archive::TWindowStream Files(S.File.Get(), Layout->FilesFirst, Layout->FilesLast);
             archive_FileHeaders::TFileHeaders FilesTable;
             loader_Archive::ReadCheckedTable(Files, FilesTable, L"files.1");
         }

@@ -27,8 +27,8 @@ namespace {
 
 // ---- TWindowStream --------------------------------------------------------------------
 
-TWindowStream::TWindowStream(fw_Streams::TStream& Base, int64_t First, int64_t Last)
-    : FBase(Base), FFirst(First), FSize(std::max<int64_t>(0, Last - First + 1))
+TWindowStream::TWindowStream(HANDLE File, int64_t First, int64_t Last)
+    : FFile(File), FFirst(First), FSize(std::max<int64_t>(0, Last - First + 1))
 {
 }
 
@@ -36,10 +36,13 @@ size_t TWindowStream::Read(void* Buffer, size_t Count)
 {
     if (FPos < 0 || FPos >= FSize)
         return 0;
-    const size_t N = size_t(std::min<int64_t>(int64_t(Count), FSize - FPos));
-    if (FBase.Seek(FFirst + FPos, TSeekOrigin::soBeginning) != FFirst + FPos)
+    const DWORD Want = DWORD(std::min<int64_t>({int64_t(Count), FSize - FPos, int64_t(1) << 30}));
+    OVERLAPPED At{};
+    At.Offset = DWORD(uint64_t(FFirst + FPos));
+    At.OffsetHigh = DWORD(uint64_t(FFirst + FPos) >> 32);
+    DWORD Got = 0;
+    if (!ReadFile(FFile, Buffer, Want, &Got, &At))
         return 0;
-    const size_t Got = FBase.Read(Buffer, N);
     FPos += int64_t(Got);
     return Got;
 }

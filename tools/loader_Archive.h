@@ -15,17 +15,20 @@
 
 namespace loader_Archive {
 
-// Bytes First .. Last (inclusive) of a stream, read-only, as a stream of
-// their own: position 0 is First, the size is Last - First + 1.
+// Bytes First .. Last (inclusive) of an open file, read-only, as a stream of
+// their own: position 0 is First, the size is Last - First + 1. Each read
+// names its file position itself (no seek of the shared handle first: under
+// Wine each is a round trip to the server), so windows on one handle never
+// disturb each other.
 class TWindowStream : public fw_Streams::TStream {
 public:
-    TWindowStream(fw_Streams::TStream& Base, int64_t First, int64_t Last);
+    TWindowStream(HANDLE File, int64_t First, int64_t Last);
     size_t Read(void* Buffer, size_t Count) override;
     size_t Write(const void* Buffer, size_t Count) override;
     int64_t Seek(int64_t Offset, fw_Streams::TSeekOrigin Origin) override;
 
 private:
-    fw_Streams::TStream& FBase;
+    HANDLE FFile;
     int64_t FFirst, FSize, FPos = 0;
 };
 

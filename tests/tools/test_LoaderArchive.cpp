@@ -83,7 +83,7 @@ struct TArchiveFile {
     void Read(TFileHeaders& Table, int64_t WindowLast = -1)
     {
         fw_Streams::TFileStream File(Path, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone);
-        loader_Archive::TWindowStream Window(File, First, WindowLast < 0 ? Last : WindowLast);
+        loader_Archive::TWindowStream Window(File.Handle(), First, WindowLast < 0 ? Last : WindowLast);
         loader_Archive::ReadCheckedTable(Window, Table, L"setup.1");
     }
     // Inflates record I into a new file; answers its bytes.
@@ -92,7 +92,7 @@ struct TArchiveFile {
         TFileHeaders Table;
         Read(Table);
         fw_Streams::TFileStream File(Path, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone);
-        loader_Archive::TWindowStream Window(File, First, Last);
+        loader_Archive::TWindowStream Window(File.Handle(), First, Last);
         const std::wstring Target = loader_Failure::Widen(Dir / ("out" + std::to_string(I)));
         DeleteFileW(Target.c_str());
         {
