@@ -4,7 +4,7 @@
 #include "tools/loader_Failure.h"
 
 #include <aclapi.h>
-#include <bcrypt.h>
+#include <ntsecapi.h>
 
 #include <cwctype>
 
@@ -96,7 +96,9 @@ TPrivateSecurity::TPrivateSecurity() : FSid(CurrentUserSid())
 
 void SystemRandom(uint8_t* Bytes, size_t Count)
 {
-    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, Bytes, ULONG(Count), BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+    // advapi32's generator: a known system library, where bcrypt.dll would be
+    // looked for beside the loader first.
+    if (!RtlGenRandom(Bytes, ULONG(Count)))
         throw ELoader(loader_Failure::ecInternal, L"The system's random number generator failed.");
 }
 

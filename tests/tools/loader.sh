@@ -162,6 +162,15 @@ refused() { # code description message-part
   expect "$2: no folder is left in the temporary folder" no_leftovers
 }
 
+echo "== the loader's own file"
+# Only libraries the system always takes from System32 (its known DLLs) may
+# be imported: any other would be looked for beside setup.exe first.
+if command -v x86_64-w64-mingw32-objdump >/dev/null; then
+  IMPORTS=$(x86_64-w64-mingw32-objdump -p "$LOADER" | sed -n 's/^\tDLL Name: //p' | tr 'a-z' 'A-Z' | sort | paste -sd' ')
+  expect "it imports known system libraries only ($IMPORTS)" test "$IMPORTS" = "ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL"
+fi
+expect "the library folder's marker lies beside it" test -f "$(dirname "$LOADER")/W32V40.TXT"
+
 echo "== a self-extracting setup.exe with files.1"
 selfext "$SCRATCH/files.1"
 mkdir -p "$COPIES"
