@@ -8,20 +8,19 @@ BUILD=${WENDREL_BUILD:-$ROOT/build}
 OUT=$BUILD/main-job
 "$ROOT/scripts/setup.sh" "$BUILD"
 source "$ROOT/scripts/wine-session.sh"
-wendrel_session_start "$BUILD/main-session"
 rm -rf "$OUT" && mkdir -p "$OUT"
+wendrel_session_start "$BUILD/main-build-session"
 
-SETUP=$BUILD/project/Teskor_Install.exe
-DIST='Z:'$(echo "$BUILD/distribution" | tr / '\\')
-
+PROGRAM=$BUILD/project/Teskor_Install.exe
+SETUP='C:\Downloads\setup.exe'
 # Runs the setup program with the given arguments, keeps a screenshot of
 # the screen when its first message box is up, answers its message boxes
 # with Return as a user would, and prints its exit code and messages.
-run_setup() { # tag description args...
-  local tag=$1 what=$2
-  shift 2
-  echo "== $(basename "$SETUP") ${*:-(no arguments)}: $what"
-  wine "$SETUP" "$@" >"$OUT/$tag.out" 2>&1 &
+run_setup() { # tag description program args...
+  local tag=$1 what=$2 program=$3
+  shift 3
+  echo "== $program ${*:-(no arguments)}: $what"
+  wine "$program" "$@" >"$OUT/$tag.out" 2>&1 &
   local pid=$!
   local shot=""
   while kill -0 "$pid" 2>/dev/null; do
@@ -38,7 +37,7 @@ run_setup() { # tag description args...
         import -window root "$OUT/$tag-${page// /_}.png" 2>/dev/null && echo "   the page \"$page\": $OUT/$tag-${page// /_}.png"
       fi
     done
-    wendrel_answer_boxes_once Teskor_Install
+    wendrel_answer_boxes_once '(Teskor_Install|Setup)'
     wendrel_accept_wizard_once
     sleep 0.2
   done
@@ -55,13 +54,46 @@ run_setup() { # tag description args...
 winpath() { echo "Z:$1" | tr / '\\'; }
 query() { wine reg query "$@" 2>/dev/null | tr -d '\r' | grep -v '^$'; }
 
-echo "== Teskor_Archive.exe: the distribution's archive files.1, made from the payload through the project's own install files"
-rm -rf "$BUILD/distribution" && mkdir -p "$BUILD/distribution"
-wine "$BUILD/project/Teskor_Archive.exe" "$DIST" 2>&1 | tr -d '\r' | sed 's/^/   /'
+winpath() { echo "Z:$1" | tr / '\\'; }
+query() { wine reg query "$@" 2>/dev/null | tr -d '\r' | grep -v '^$'; }
 
+# ---- the build machine: the setup program builds its distribution -----------------
+BUILDER=$OUT/builder
+DIST=$OUT/distribution
+mkdir -p "$BUILDER"
+cp "$PROGRAM" "$BUILDER/Teskor_Install.exe"
+printf '%s\r\n' "$(winpath "$DIST")" >"$BUILDER/BUILD.INF"
+echo "== the build prefix: the install library (the folder of WendrelLoadProgram.exe and W32V40.TXT) on the search path"
+wine reg add 'HKCU\Software\Wendrel Library\Environment' /v 'Library Search Path' /d '$(WENDREL)\tools' /f >/dev/null 2>&1
+wine reg add 'HKLM\Software\Wendrel Library' /v RootDir /d "$(winpath "$BUILD")" /f >/dev/null 2>&1
+query 'HKCU\Software\Wendrel Library\Environment' | sed 's/^/   /'
+query 'HKLM\Software\Wendrel Library' | sed 's/^/   /'
+echo "   BUILD.INF: $(head -n 1 "$BUILDER/BUILD.INF" | tr -d '\r')"
 code=0
-run_setup normal "a normal installation, started by hand instead of by the loading program" || true
-run_setup run "the installation from the distribution folder" -d "-s$DIST" || code=$?
+run_setup build "build mode: the distribution into the folder BUILD.INF names" "$BUILDER/Teskor_Install.exe" -b || code=$?
+echo "== the distribution, read by an independent reader (tests/project/dist_reader.py)"
+python3 "$ROOT/tests/project/dist_reader.py" "$DIST" --setup-program "$PROGRAM" --payload "$BUILD/payload" |
+  sed 's/^/   /' || code=1
+wendrel_session_stop
+
+# ---- a fresh machine: setup.exe alone ------------------------------------------------
+wendrel_session_start "$BUILD/main-session"
+mkdir -p "$WINEPREFIX/drive_c/Downloads"
+cp "$DIST/setup.exe" "$WINEPREFIX/drive_c/Downloads/setup.exe"
+TEMP_DIR=$(find "$WINEPREFIX/drive_c/users" -maxdepth 3 -iname temp -type d | grep -v Public | head -1)
+echo "== a fresh prefix: setup.exe copied alone to C:\Downloads ($(stat -c %s "$DIST/setup.exe") bytes)"
+run_setup run "the installation, as a user starts it" "$SETUP" || code=$?
+# The loading program's copy goes when the setup ends (a clean-up batch may still run).
+for _ in $(seq 100); do
+  [ -z "$(find "$TEMP_DIR" -maxdepth 1 -name 'WDRL*' 2>/dev/null)" ] && break
+  sleep 0.2
+done
+if [ -n "$(find "$TEMP_DIR" -maxdepth 1 -name 'WDRL*' 2>/dev/null)" ]; then
+  echo "   the setup program's copy is still under the temporary folder: $(cd "$TEMP_DIR" && ls -d WDRL*)"
+  code=1
+else
+  echo "   no copy of the setup program is left under the temporary folder (${TEMP_DIR#"$WINEPREFIX"/drive_c/})"
+fi
 
 DEST="$WINEPREFIX/drive_c/Program Files/Pellunar/Ombo/Teskor"
 echo "== what the installation left in the prefix"
@@ -112,6 +144,8 @@ for link in "$USER_DIR/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Quo
   fi
 done
 
+echo "== the user keeps a file of their own in the product's folder: My notes.txt"
+echo "notes of the user" >"$DEST/My notes.txt"
 echo "== uninstall.exe /quiet Quorvane: removing the product again"
 wine "C:\\Program Files\\Pellunar\\Ombo\\Teskor\\Uninstall\\uninstall.exe" /quiet Quorvane >"$OUT/uninstall.out" 2>&1 && ucode=0 || ucode=$?
 echo "   it ended with exit code $ucode"
@@ -125,9 +159,15 @@ echo "   the uninstall entry: $(query "$PRODUCT" >/dev/null && echo "still there
 [ "$ucode" = 0 ] || code=1
 echo "== a restart (wineboot -r) performs the deletions the uninstall program asked for"
 timeout 120 wineboot -r >/dev/null 2>&1
-echo "   C:\\Program Files\\Pellunar: $([ -e "$WINEPREFIX/drive_c/Program Files/Pellunar" ] && echo "still there" || echo gone)"
-
-run_setup build "build mode" -b || true
+echo "   left in C:\\Program Files after the restart:"
+(cd "$WINEPREFIX/drive_c/Program Files" && find Pellunar -type f 2>/dev/null | sed 's/^/     /')
+left=$(cd "$WINEPREFIX/drive_c/Program Files" && find Pellunar -type f 2>/dev/null | grep -v 'My notes.txt$' || true)
+if [ -n "$left" ] || [ ! -f "$DEST/My notes.txt" ]; then
+  echo "   WRONG: the uninstall should leave only the user's file"
+  code=1
+else
+  echo "   nothing the setup installed is left; the user's own file stays"
+fi
 
 echo "== the install tree of the Quorvane project as the engine resolves it in this prefix"
 wine "$BUILD/project/Teskor_Tree.exe" 2>&1 | tr -d '\r' | sed 's/^/   /'

@@ -3,6 +3,7 @@
 // for after a restart.
 #include "Internal.h"
 
+#include "framework/fw_Handles.h"
 #include "framework/fw_Streams.h"
 #include "routines/routines_Registry.h"
 #include "routines/routines_Strings.h"
@@ -225,11 +226,16 @@ std::string ProgramOfCommandLine(const std::string& CommandLine)
     return Text.substr(0, Text.find(' '));
 }
 
-// The names of the RunOnce values that resume a run of the program Stamp
-// describes: their program has its size and last-write time.
-std::vector<std::string> PendingResumesOf(const TProgramStamp& Stamp)
+struct TPendingResume {
+    std::string Name;
+    std::string Program;
+};
+
+// The RunOnce values that resume a run of the program Stamp describes:
+// their program has its size and last-write time.
+std::vector<TPendingResume> PendingResumesOf(const TProgramStamp& Stamp)
 {
-    std::vector<std::string> Names;
+    std::vector<TPendingResume> Names;
     TMachineRegistry Reg;
     if (!Reg.OpenKeyReadOnly(routines_Registry::RunOnceKey))
         return Names;
@@ -249,9 +255,32 @@ std::vector<std::string> PendingResumesOf(const TProgramStamp& Stamp)
             continue;
         if (Data.nFileSizeHigh == 0 && int(Data.nFileSizeLow) == Stamp.Size &&
             std::fabs(fw_SysUtils::FileTimeToDateTime(Data.ftLastWriteTime) - Stamp.Date) < SameDateTolerance)
-            Names.push_back(Name);
+            Names.push_back({Name, Program});
     }
     return Names;
+}
+
+// A copy of the setup program that a loading program left below the
+// temporary folder for its resume, which now will not come: its folder goes.
+void RemoveLeftCopy(const std::string& Program)
+{
+    const std::string Folder = routines_Strings::ExcludeTrailingBackslash(fw_SysUtils::ExtractFilePath(Program));
+    std::string Temp(MAX_PATH, '\0');
+    Temp.resize(GetTempPathA(DWORD(Temp.size()), Temp.data()));
+    if (Temp.empty() || Folder.size() <= Temp.size() || !fw_SysUtils::SameText(Folder.substr(0, Temp.size()), Temp) ||
+        Folder.find('\\', Temp.size()) != std::string::npos ||
+        fw_SysUtils::SameText(Program, fw_SysUtils::ModuleFileName()))
+        return;
+    WIN32_FIND_DATAA Found;
+    fw_Handles::TFindHandle Find(FindFirstFileA((Folder + "\\*").c_str(), &Found));
+    if (Find) {
+        do {
+            if (!(Found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileA((Folder + "\\" + Found.cFileName).c_str());
+        } while (FindNextFileA(Find.Get(), &Found));
+    }
+    Find.Reset();
+    RemoveDirectoryA(Folder.c_str()); // stays when something in it stays
 }
 
 } // namespace
@@ -270,11 +299,12 @@ void TCustomInstall::RegisterRunOnce()
         CommandLine += " -c";
     // A run of this same program that still waits for its restart is
     // resumed once, by this run's command: its value is taken over.
-    const std::vector<std::string> Pending = PendingResumesOf(StampOfProgram());
+    const std::vector<TPendingResume> Pending = PendingResumesOf(StampOfProgram());
     if (!Pending.empty()) {
         try {
             routines_Registry::WriteRegistryString(routines_Registry::hkLocalMachine, routines_Registry::RunOnceKey,
-                                                   Pending.front(), CommandLine);
+                                                   Pending.front().Name, CommandLine);
+            RemoveLeftCopy(Pending.front().Program);
             return;
         } catch (const fw_SysUtils::Exception&) {
             throw IEInstall("Cannot register the install to be run on reboot in the RunOnce key in the registry");
@@ -286,14 +316,16 @@ void TCustomInstall::RegisterRunOnce()
 
 void TCustomInstall::RemovePendingResume()
 {
-    const std::vector<std::string> Pending = PendingResumesOf(StampOfProgram());
+    const std::vector<TPendingResume> Pending = PendingResumesOf(StampOfProgram());
     if (Pending.empty())
         return;
     TMachineRegistry Reg;
     if (!Reg.OpenKey(routines_Registry::RunOnceKey, false))
         return;
-    for (const std::string& Name : Pending)
-        Reg.DeleteValue(Name);
+    for (const TPendingResume& Resume : Pending) {
+        Reg.DeleteValue(Resume.Name);
+        RemoveLeftCopy(Resume.Program);
+    }
 }
 
 } // namespace cmp_TInstall
