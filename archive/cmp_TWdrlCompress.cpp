@@ -752,7 +752,9 @@ void TWdrlCompress::SplitToDisks(const std::string& DestDir, const std::string& 
         FCurrentDisk = 1;
         FHeaders.MultiDisk = 1;
         FHeaders.ComputeTotals(FStats);
-        FArchive = OpenFile(FCompressedFile, fw_Streams::fmOpenReadWrite | fw_Streams::fmShareDenyNone,
+        // Only read: the archive may lie inside the running self-extracting
+        // program, which Windows keeps from being opened for writing.
+        FArchive = OpenFile(FCompressedFile, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone,
                             "Cannot open the compressed file %s");
         std::string Dir = DestDir;
         const std::string Name = ExtractFileName(FileName);

@@ -263,6 +263,11 @@ TEST(BuildMode, ADistributionGoesOntoDisksFromTheSelfExtractingSetup)
         TInstall* Root = RootStartedWith(Form, {"-s" + P.BuildDir, "-esetup.exe"});
         const std::string Disk = P.Out / "disk";
         fw_SysUtils::ForceDirectories(Disk);
+        // The self-extracting program runs meanwhile: nobody may write to it.
+        const std::string Program = P.BuildDir + "\\setup.exe";
+        fw_Handles::THandle Running(CreateFileA(Program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(Running);
         Root->TransferToFloppies(Disk);
         // Disk 1: the loading program alone, setup.1, and files.1 split (one
         // disk was enough).

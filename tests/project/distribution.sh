@@ -13,6 +13,11 @@
 # with Return, as a user would. Prints ok/FAIL per check.
 # Usage: distribution.sh Teskor_Install.exe TOOLS-DIR PAYLOAD-DIR
 set -u
+# Disks of a real capacity are small file systems of their own, mounted in a
+# mount namespace of this test alone; without one, the disk case is left out.
+if [ -z "${WDRL_DISKS_NS:-}" ] && unshare -m true 2>/dev/null; then
+  WDRL_DISKS_NS=1 exec unshare -m "$0" "$@"
+fi
 PROGRAM=$(realpath "$1")
 TOOLS=$(realpath "$2")
 PAYLOAD=$(realpath "$3")
@@ -244,6 +249,85 @@ run truncated wine "$SETUP_WIN"
 expect_code 22 "truncated setup.exe"
 expect "truncated: nothing started, no record" bash -c "! timeout 60 wine reg query '$RECORD' >/dev/null 2>&1"
 expect "truncated: no folder left" no_copies_left
+
+# ---- 6. disks ------------------------------------------------------------------
+# A: is a link in the prefix, pointed at each disk before its prompt is
+# answered. Disk 1 is a 1.44 MB floppy (it holds setup.exe and setup.1); the
+# next are small, so files.1 spans several.
+disk_case() {
+  echo "== 6. setup.exe *TODISK, and the installation from the disks"
+  local sizes=(1440k 128k 128k 128k 1440k) i
+  for i in 1 2 3 4 5; do
+    mkdir -p "$SCRATCH/disk$i"
+    mount -t tmpfs -o "size=${sizes[$((i - 1))]}" tmpfs "$SCRATCH/disk$i" || { fail "cannot mount disk $i"; return; }
+  done
+  point() { ln -sfn "$SCRATCH/disk$1" "$WINEPREFIX/dosdevices/a:"; }
+  cp "$BUILD_DIR/setup.exe" "$DOWNLOADS/setup.exe"
+  delete_key "$RECORD"
+  point 1
+  local current=1 prompts=() w
+  timeout 300 wine "$SETUP_WIN" '*TODISK' >"$OUT/todisk.out" 2>&1 &
+  local pid=$!
+  WENDREL_PRESSED=""
+  while kill -0 "$pid" 2>/dev/null; do
+    for w in $(xdotool search --onlyvisible --name '^Teskor_Install$' 2>/dev/null); do
+      # A full disk asks for the next one; at the end disk 1 is asked again.
+      if [ "$(df --output=avail -B1 "$SCRATCH/disk$current" | tail -n 1)" -lt 16384 ]; then
+        current=$((current + 1))
+      else
+        current=1
+      fi
+      prompts+=("$current")
+      point "$current"
+      timeout 5 xdotool windowfocus --sync "$w" >/dev/null 2>&1
+      xdotool key Return
+      sleep 1
+    done
+    sleep 0.2
+  done
+  wait "$pid" && CODE=0 || CODE=$?
+  echo "   (todisk: exit $CODE, disks asked: ${prompts[*]:-none}; $(tr -d '\r' <"$OUT/todisk.out" | tr '\n' ' '))"
+  [ "$CODE" = 0 ] && ok "*TODISK: exit 0" || fail "*TODISK: exit $CODE"
+  local used=()
+  for i in 1 2 3 4 5; do [ -n "$(ls -A "$SCRATCH/disk$i")" ] && used+=("$SCRATCH/disk$i"); done
+  echo "   disks written: ${#used[@]}: $(for d in "${used[@]}"; do echo -n "$(basename "$d")[$(ls "$d" | tr '\n' ' ')] "; done)"
+  [ "${#used[@]}" -ge 3 ] && ok "*TODISK: files.1 spans several disks" || fail "*TODISK: only ${#used[@]} disk(s) written"
+  expect "*TODISK: disk 1's setup.exe is the loading program alone" \
+    cmp -s "$SCRATCH/disk1/setup.exe" <(head -c "$(stat -c %s "$TOOLS/WendrelLoadProgram.exe")" "$BUILD_DIR/setup.exe")
+  expect "*TODISK: disk 1's setup.1 is the build's" cmp -s "$SCRATCH/disk1/setup.1" "$BUILD_DIR/setup.1"
+  if python3 "$HERE/dist_reader.py" "$BUILD_DIR" --payload "$PAYLOAD" --split "${used[@]}" >"$OUT/split.out" 2>&1; then
+    ok "the split set reads back whole (independent reader): $(grep 'split set' "$OUT/split.out")"
+  else
+    fail "the split set: $(tail -n 1 "$OUT/split.out")"
+  fi
+  # Installing from the disks asks for each next one.
+  rm -rf "$WINEPREFIX/drive_c/Program Files/Pellunar"
+  delete_key "$PRODUCT"
+  point 1
+  current=1
+  prompts=()
+  timeout 300 wine 'A:\setup.exe' >"$OUT/fromdisk.out" 2>&1 &
+  pid=$!
+  WENDREL_PRESSED=""
+  while kill -0 "$pid" 2>/dev/null; do
+    for w in $(xdotool search --onlyvisible --name '^Teskor_Install$' 2>/dev/null); do
+      current=$((current + 1))
+      prompts+=("$current")
+      point "$current"
+      timeout 5 xdotool windowfocus --sync "$w" >/dev/null 2>&1
+      xdotool key Return
+      sleep 1
+    done
+    wendrel_accept_wizard_once
+    sleep 0.2
+  done
+  wait "$pid" && CODE=0 || CODE=$?
+  echo "   (from the disks: exit $CODE, disks asked: ${prompts[*]:-none})"
+  [ "$CODE" = 0 ] && ok "install from the disks: exit 0" || fail "install from the disks: exit $CODE"
+  expect "install from the disks: every file holds its payload's bytes" complete
+  for i in 1 2 3 4 5; do umount "$SCRATCH/disk$i" 2>/dev/null; done
+}
+if [ -n "${WDRL_DISKS_NS:-}" ]; then disk_case; else echo "== 6. disks: left out (no mount namespace here)"; fi
 
 # WDRL_KEEP_OUT=DIR keeps the outputs and screenshots for a look afterwards.
 [ -n "${WDRL_KEEP_OUT:-}" ] && mkdir -p "$WDRL_KEEP_OUT" && cp -r "$OUT/." "$WDRL_KEEP_OUT/"
