@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace bench_support {
@@ -64,6 +65,40 @@ inline std::vector<uint8_t> ReadAll(const std::string& Name)
             Fail("cannot read " + Name);
     return B;
 }
+
+// The scratch folder of a run: the first argument, else Default in the
+// temporary folder; either with the process id appended.
+inline std::string ScratchRoot(int argc, char** argv, const char* Default)
+{
+    char Temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, Temp);
+    return (argc > 1 ? std::string(argv[1]) : std::string(Temp) + Default) + "_" +
+           std::to_string(GetCurrentProcessId());
+}
+
+// A file of the prefix that a run changes, put back as it was (or removed)
+// when the run ends.
+class TKeptFile {
+public:
+    explicit TKeptFile(std::string Name)
+        : FName(std::move(Name)), FHad(fw_SysUtils::FileExists(FName)), FBytes(ReadAll(FName))
+    {
+    }
+    ~TKeptFile()
+    {
+        if (FHad)
+            WriteAll(FName, FBytes);
+        else
+            DeleteFileA(FName.c_str());
+    }
+    TKeptFile(const TKeptFile&) = delete;
+    TKeptFile& operator=(const TKeptFile&) = delete;
+
+private:
+    std::string FName;
+    bool FHad;
+    std::vector<uint8_t> FBytes;
+};
 
 // Mixed content: runs of words (text-like), of structured records (binary
 // tables) and of noise (already compressed data), as in a product's files.

@@ -7,7 +7,6 @@
 #include "archive/cmp_TWdrlCompress.h"
 #include "engine/cmp_TInstall.h"
 #include "engine/cmp_TInstallContainer.h"
-#include "engine/cmp_TPathSpecifier.h"
 #include "framework/fw_Forms.h"
 #include "framework/fw_SysUtils.h"
 #include "framework/fw_Windows.h"
@@ -17,7 +16,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,20 +25,11 @@ namespace {
 using namespace bench_support;
 using namespace cmp_TInstallContainer;
 
-// The root's command line while a root is made: the distribution folder.
-struct TArguments {
-    std::function<std::vector<std::string>()> Saved = cmp_TInstall::TCustomInstall::CommandLineArguments;
-    explicit TArguments(const std::string& Dist)
-    {
-        cmp_TInstall::TCustomInstall::CommandLineArguments = [Dist] { return std::vector<std::string>{"-s" + Dist}; };
-    }
-    ~TArguments() { cmp_TInstall::TCustomInstall::CommandLineArguments = Saved; }
-};
-
+// A component of Form named Name.
 template <class T>
-T* Make(fw_Forms::TForm* Owner, const std::string& Name)
+T* Named(fw_Forms::TForm& Form, const std::string& Name)
 {
-    T* C = new T(Owner);
+    T* C = new T(&Form);
     C->SetName(Name);
     return C;
 }
@@ -62,24 +51,17 @@ TMixedSet First(const TMixedSet& S, int Count)
 double BuildRun(const TMixedSet& S, const std::string& Dist)
 {
     fw_SysUtils::ForceDirectories(Dist);
+    // Only the build's own steps run: the root is not loaded as a setup
+    // program would be, so it reads no command line and takes no mutex.
     std::unique_ptr<fw_Forms::TForm, fw_Classes::TComponentDeleter> Form(new fw_Forms::TForm(nullptr));
-    TArguments Arguments(Dist);
-    auto* Own = Make<cmp_TPathSpecifier::TPathSpecifier>(Form.get(), "psOwn");
-    const std::string Dest = Dist + "\\installed";
-    Own->OnGetPath = [Dest](const fw_Classes::TComponent*, std::string& Path) { Path = Dest; };
-    auto* Root = Make<cmp_TInstall::TInstall>(Form.get(), "Install1");
-    Root->SetDestDirType(Own);
-    Root->SetDestDir("");
-    Root->Information()->ProductName = "Wendrel Build Bench";
-    Root->SetRunAutomatic(false);
+    auto* Root = Named<cmp_TInstall::TInstall>(*Form, "Install1");
     Root->SetArchiveFileType(nullptr);
     Root->SetArchiveFile(Dist + "\\files.1");
-    auto* Dir = Make<TInstallDirectory>(Form.get(), "Files");
+    auto* Dir = Named<TInstallDirectory>(*Form, "Files");
     Dir->SetContainer(Root);
-    Dir->SetDestDir("\\Files");
     Dir->SetDescription("Files");
     for (size_t I = 0; I < S.Files.size(); ++I) {
-        auto* File = Make<TInstallFile>(Form.get(), "File" + std::to_string(I));
+        auto* File = Named<TInstallFile>(*Form, "File" + std::to_string(I));
         File->SetContainer(Dir);
         File->SetFileName(S.Files[I]);
         File->SetDestName(S.Files[I]);
@@ -138,19 +120,13 @@ size_t PeakWorkingSet()
 
 int main(int argc, char** argv)
 {
-    char Temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, Temp);
-    const std::string Root = (argc > 1 ? std::string(argv[1]) : std::string(Temp) + "wdrl_bbench") + "_" +
-                             std::to_string(GetCurrentProcessId());
+    const std::string Root = ScratchRoot(argc, argv, "wdrl_bbench");
     const int Rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     std::printf("scratch %s\n", Root.c_str());
-
-    // The compress order log of the prefix, put back at the end.
-    const std::string OrderFile = routines_API::WindowsDirectory() + CompressOrderFile;
-    const bool HadOrder = fw_SysUtils::FileExists(OrderFile);
-    const std::vector<uint8_t> SavedOrder = ReadAll(OrderFile);
     int Code = 0;
     try {
+        // Every add appends a line to the compress order log of the prefix.
+        TKeptFile Order(routines_API::WindowsDirectory() + CompressOrderFile);
         // The archive benchmark's small files: 1 KB to 20 KB of mixed content.
         const TMixedSet All = MakeMixedSet(Root, "payload", 2000, 1000, 20000, 22);
         const std::string Work = Root + "\\work";
@@ -175,10 +151,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "FAILED: %s\n", E.what());
         Code = 1;
     }
-    if (HadOrder)
-        WriteAll(OrderFile, SavedOrder);
-    else
-        DeleteFileA(OrderFile.c_str());
     RemoveTree(Root);
     return Code;
 }
