@@ -115,8 +115,8 @@ TEST(WdrlCompressAppend, OneEngineWritesWhatAFreshEngineForEveryAddWrites)
 {
     TScratch S;
     const auto Src = MakeSources(S, 24);
-    // Single and double adds, every level, an identifier outside the index,
-    // a file added twice, and an archive started anew half-way.
+    // Single and double adds, every level, an identifier outside the index
+    // and a file added twice.
     std::vector<TAdd> Adds;
     Adds.push_back({{Src[0], Src[1]}, lzcOverwrite, 0, colMax});
     const TCompressionLevel Levels[] = {colMax, colNone, colFastest, colDefault};
@@ -159,16 +159,16 @@ TEST(WdrlCompressAppend, TableIsKeptOnlyWhileTheFileIsAsTheEngineLeftIt)
     TScratch S;
     const auto Src = MakeSources(S, 8);
     const std::string X = S.Path("x.1"), Y = S.Path("y.1");
-    // The key of record 0 lies at offset 5 + 21; its last letter is changed
-    // on disk by hand below (same length, same date).
-    const size_t LastKeyLetter = 5 + 21 + Src[0].size() - 5; // the digit of "file0.dat"
+    // The key of record 0 lies at offset 5 + 21; below, one character of it
+    // is changed on disk by hand (same length, same date).
+    const size_t KeyDigit = 5 + 21 + Src[0].size() - 5; // the "0" of "file0.dat"
 
     {
         SCOPED_TRACE("nothing else wrote: the table is not read again");
         TWdrlCompress A(nullptr);
         AddTo(A, X, {{Src[0]}, lzcOverwrite, 1});
         AddTo(A, X, {{Src[1]}, lzcOnlyAdd, 2});
-        PatchInPlace(X, LastKeyLetter, {'Z'});
+        PatchInPlace(X, KeyDigit, {'Z'});
         AddTo(A, X, {{Src[2]}, lzcOnlyAdd, 3});
         EXPECT_EQ(A.Headers().Count(), 3);
         EXPECT_EQ(KeyOf(A, 0), Src[0]); // what it wrote, not the changed byte
@@ -216,7 +216,7 @@ TEST(WdrlCompressAppend, TableIsKeptOnlyWhileTheFileIsAsTheEngineLeftIt)
         TWdrlCompress A(nullptr);
         AddTo(A, X, {{Src[0]}, lzcOverwrite, 1});
         ASSERT_TRUE(CopyFileA(X.c_str(), Y.c_str(), FALSE));
-        PatchInPlace(Y, LastKeyLetter, {'Z'});
+        PatchInPlace(Y, KeyDigit, {'Z'});
         SetLastWrite(Y, LastWrite(X));
         AddTo(A, Y, {{Src[1]}, lzcOnlyAdd, 2});
         ASSERT_EQ(A.Headers().Count(), 2);
