@@ -12,6 +12,7 @@
 #include <cctype>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 namespace cmp_TWdrlCompress {
 
@@ -213,9 +214,11 @@ TWdrlCompress::~TWdrlCompress() = default;
 void TWdrlCompress::SetCompressedFile(const std::string& Value)
 {
     // Two disk files of one split set name the same archive.
-    if (!fw_SysUtils::SameText(Value, FCompressedFile) &&
-        !fw_SysUtils::SameText(DiskFileName(Value, 1), DiskFileName(FCompressedFile, 1)))
-        FTableRead = false;
+    if (!fw_SysUtils::SameText(Value, FCompressedFile)) {
+        ForgetWritten();
+        if (!fw_SysUtils::SameText(DiskFileName(Value, 1), DiskFileName(FCompressedFile, 1)))
+            FTableRead = false;
+    }
     FCompressedFile = Value;
 }
 
@@ -284,6 +287,7 @@ void TWdrlCompress::ReadArchiveInfo()
     // Only a successful read marks the table read; after a failure a partial
     // or stale table must be read again, not used.
     FTableRead = false;
+    ForgetWritten();
     auto Stream = OpenFile(FCompressedFile, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyNone,
                            "Cannot open the compressed file %s");
     FUniqueIDs.fill(-1);
@@ -298,6 +302,46 @@ void TWdrlCompress::ReadArchiveInfo()
             FUniqueIDs[size_t(ID)] = I;
     }
     FTableRead = true;
+}
+
+bool TWdrlCompress::StillAsWritten(const TWrittenArchive& Written, THandleStream& Archive)
+{
+    if (Written.Path.empty() || !fw_SysUtils::SameText(Written.Path, FCompressedFile))
+        return false;
+    BY_HANDLE_FILE_INFORMATION Info;
+    if (!GetFileInformationByHandle(Archive.Handle(), &Info))
+        return false;
+    const int64_t Size = int64_t(uint64_t(Info.nFileSizeHigh) << 32 | Info.nFileSizeLow);
+    const uint64_t LastWrite = uint64_t(Info.ftLastWriteTime.dwHighDateTime) << 32 | Info.ftLastWriteTime.dwLowDateTime;
+    if (Size != Written.Size || LastWrite != Written.LastWrite)
+        return false;
+    // The time stamp may be coarser than two writes in a row: the preamble
+    // must still count the records of the table, in a single-file archive.
+    uint8_t Preamble[archive_FileHeaders::PreambleSize];
+    int32_t Count;
+    Archive.Seek(0, TSeekOrigin::soBeginning);
+    if (Archive.Read(Preamble, sizeof Preamble) != sizeof Preamble)
+        return false;
+    std::memcpy(&Count, Preamble, sizeof Count);
+    return Count == FHeaders.Count() && Preamble[sizeof Count] == 0 && FHeaders.MultiDisk == 0;
+}
+
+void TWdrlCompress::KeepWritten()
+{
+    // A split set's first file carries its record block in front of the data.
+    if (FHeaders.MultiDisk != 0)
+        return;
+    // Taken once the archive is closed: the system may date the file when
+    // its last handle goes.
+    WIN32_FILE_ATTRIBUTE_DATA Data;
+    if (!GetFileAttributesExA(FCompressedFile.c_str(), GetFileExInfoStandard, &Data))
+        return;
+    // The records just written are now the archive's own, as if read from it.
+    for (int I = FHeaders.Count() - 1; I >= 0 && !FHeaders.GetFileHeaders(I)->Loaded; --I)
+        FHeaders.GetFileHeaders(I)->Loaded = true;
+    FWritten.Path = FCompressedFile;
+    FWritten.Size = int64_t(uint64_t(Data.nFileSizeHigh) << 32 | Data.nFileSizeLow);
+    FWritten.LastWrite = uint64_t(Data.ftLastWriteTime.dwHighDateTime) << 32 | Data.ftLastWriteTime.dwLowDateTime;
 }
 
 void TWdrlCompress::ReadIfUnread()
@@ -370,14 +414,20 @@ void TWdrlCompress::Compress(TlzhCommand Command, int UniqueID)
     } ClearList{FFilesToProcess};
     Guarded([&] {
         FTableRead = false;
+        // Whatever happens to the archive from here on, its table is kept
+        // again only when this call succeeds.
+        const TWrittenArchive Written = std::exchange(FWritten, TWrittenArchive{});
         fw_SysUtils::ForceDirectories(ExtractFileDir(FCompressedFile));
         const bool Append = Command == lzcOnlyAdd && FileExists(FCompressedFile);
         FArchive = OpenFile(FCompressedFile,
                             Append ? fw_Streams::fmOpenReadWrite | fw_Streams::fmShareDenyNone : fw_Streams::fmCreate,
                             "Cannot create the file %s");
-        if (Append)
+        // Reading the whole chain for every add made a build of many files
+        // quadratic. An archive that is still as this engine left it needs
+        // no reading; any other writer changes its size or its date.
+        if (Append && !StillAsWritten(Written, *FArchive))
             FHeaders.ReadTable(*FArchive, 0);
-        else {
+        else if (!Append) {
             FHeaders.Clear();
             FHeaders.WriteTable(*FArchive);
         }
@@ -404,6 +454,7 @@ void TWdrlCompress::Compress(TlzhCommand Command, int UniqueID)
             throw;
         }
         FArchive.reset();
+        KeepWritten();
     });
     FArchive.reset();
 }
@@ -749,6 +800,7 @@ void TWdrlCompress::SplitToDisks(const std::string& DestDir, const std::string& 
         ReadIfUnread();
         // From here on the table in memory describes the split set, not CompressedFile.
         FTableRead = false;
+        ForgetWritten();
         FCurrentDisk = 1;
         FHeaders.MultiDisk = 1;
         FHeaders.ComputeTotals(FStats);

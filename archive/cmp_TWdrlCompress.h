@@ -97,6 +97,18 @@ protected:
 private:
     enum class TMode { Idle, Adding, Extracting };
 
+    // The archive file as this engine's last successful add left it. While
+    // the file is still exactly that, the table in memory is its table and
+    // the next add need not read it again.
+    struct TWrittenArchive {
+        std::string Path; // empty: no table kept
+        int64_t Size = 0;
+        uint64_t LastWrite = 0; // FILETIME as one number
+    };
+    bool StillAsWritten(const TWrittenArchive& Written, fw_Streams::THandleStream& Archive);
+    void KeepWritten();
+    void ForgetWritten() { FWritten = {}; }
+
     void ReadIfUnread();
     void FillStats(const TFileHeader& Header);
     void Fire(const TlzhFileStatsEvent& Event) { Fire(Event, FStats); }
@@ -116,6 +128,7 @@ private:
     fw_Classes::TStringList FFilesToProcess;
     TFileHeaders FHeaders;
     bool FTableRead = false;
+    TWrittenArchive FWritten;
     TMode FMode = TMode::Idle;
     int FCurrentDisk = 0;
     std::unique_ptr<fw_Streams::THandleStream> FArchive;

@@ -20,79 +20,7 @@ namespace {
 
 using namespace bench_support;
 
-struct TSet {
-    std::string Name;
-    std::string Dir;
-    std::vector<std::string> Files; // names relative to Dir
-    int64_t Bytes = 0;
-};
-
-TSet MakeSet(const std::string& Root, const std::string& Name, int Count, size_t MinSize, size_t MaxSize, uint32_t Seed)
-{
-    TSet S{Name, Root + "\\" + Name, {}, 0};
-    fw_SysUtils::ForceDirectories(S.Dir);
-    uint32_t X = Seed;
-    for (int I = 0; I < Count; ++I) {
-        X = X * 1103515245u + 12345u;
-        size_t Size = MinSize + (MaxSize > MinSize ? (X >> 4) % (MaxSize - MinSize) : 0);
-        std::string F = "f" + std::to_string(I) + ".bin";
-        WriteAll(S.Dir + "\\" + F, Mixed(Size, Seed + uint32_t(I)));
-        S.Files.push_back(F);
-        S.Bytes += int64_t(Size);
-    }
-    return S;
-}
-
-// ---- raw zlib: the same work without the archive engine -------------------------------
-
-struct TRawEntry {
-    std::string Name;
-    int64_t Start, Length;
-};
-
-double RawCompress(const TSet& S, const std::string& Out, std::vector<TRawEntry>& Entries)
-{
-    auto T0 = Clock::now();
-    Entries.clear();
-    THandle A = CreateForWriting(Out);
-    if (!A)
-        Fail("cannot create " + Out);
-    std::vector<uint8_t> In(61440), Buf(65536);
-    int64_t Pos = 0;
-    for (const auto& F : S.Files) {
-        THandle Src = OpenForReading(S.Dir + "\\" + F);
-        if (!Src)
-            Fail("cannot open " + F);
-        z_stream Z{};
-        deflateInit2(&Z, 9, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY);
-        int64_t Start = Pos;
-        DWORD Got = 0, Put = 0;
-        bool Eof = false;
-        int R;
-        Z.next_out = Buf.data();
-        Z.avail_out = uInt(Buf.size());
-        do {
-            if (Z.avail_in == 0 && !Eof) {
-                ReadFile(Src.Get(), In.data(), DWORD(In.size()), &Got, nullptr);
-                Eof = Got < In.size();
-                Z.next_in = In.data();
-                Z.avail_in = Got;
-            }
-            R = deflate(&Z, Eof && Z.avail_in == 0 ? Z_FINISH : Z_NO_FLUSH);
-            if (Z.avail_out == 0 || R == Z_STREAM_END) {
-                DWORD N = DWORD(Buf.size() - Z.avail_out);
-                WriteFile(A.Get(), Buf.data(), N, &Put, nullptr);
-                Pos += N;
-                Z.next_out = Buf.data();
-                Z.avail_out = uInt(Buf.size());
-            }
-        } while (R != Z_STREAM_END);
-        deflateEnd(&Z);
-        Entries.push_back({F, Start, Pos - Start});
-    }
-    return Seconds(T0);
-}
-
+// Raw zlib reading back what RawCompress wrote.
 double RawExtract(const std::string& Archive, const std::vector<TRawEntry>& Entries, const std::string& OutDir)
 {
     auto T0 = Clock::now();
@@ -138,7 +66,7 @@ struct TCounters {
     int64_t Statuses = 0;
 };
 
-double OurCompress(const TSet& S, const std::string& Out, TCounters& Count)
+double OurCompress(const TMixedSet& S, const std::string& Out, TCounters& Count)
 {
     cmp_TWdrlCompress::TWdrlCompress C(nullptr);
     C.OnStatus = [&](cmp_TWdrlCompress::TWdrlCompress*, const cmp_TWdrlCompress::TlzhFileStats&) { ++Count.Statuses; };
@@ -150,7 +78,7 @@ double OurCompress(const TSet& S, const std::string& Out, TCounters& Count)
     return Seconds(T0);
 }
 
-double OurExtract(const TSet& S, const std::string& Archive, const std::string& OutDir, TCounters& Count)
+double OurExtract(const TMixedSet& S, const std::string& Archive, const std::string& OutDir, TCounters& Count)
 {
     cmp_TWdrlCompress::TWdrlCompress C(nullptr);
     C.OnStatus = [&](cmp_TWdrlCompress::TWdrlCompress*, const cmp_TWdrlCompress::TlzhFileStats&) { ++Count.Statuses; };
@@ -163,7 +91,7 @@ double OurExtract(const TSet& S, const std::string& Archive, const std::string& 
     return Seconds(T0);
 }
 
-bool SameFiles(const TSet& S, const std::string& OutDir)
+bool SameFiles(const TMixedSet& S, const std::string& OutDir)
 {
     for (const auto& F : S.Files) {
         std::string A = S.Dir + "\\" + F, B = OutDir + "\\" + F;
@@ -173,7 +101,7 @@ bool SameFiles(const TSet& S, const std::string& OutDir)
     return true;
 }
 
-void Measure(const TSet& S, const std::string& Work, int Rounds)
+void Measure(const TMixedSet& S, const std::string& Work, int Rounds)
 {
     double BestOurC = 1e9, BestRawC = 1e9, BestOurX = 1e9, BestRawX = 1e9;
     std::vector<TRawEntry> Entries;
@@ -267,11 +195,11 @@ int main(int argc, char** argv)
     // A few large mixed files, and a few thousand small ones.
     // A third argument "small" or "large" measures only that set.
     const std::string Only = argc > 3 ? argv[3] : "";
-    TSet Large = Only == "small" ? TSet{} : MakeSet(Root, "large", 4, 12000000, 20000000, 11);
-    TSet Small = Only == "large" ? TSet{} : MakeSet(Root, "small", 3000, 1000, 20000, 22);
+    TMixedSet Large = Only == "small" ? TMixedSet{} : MakeMixedSet(Root, "large", 4, 12000000, 20000000, 11);
+    TMixedSet Small = Only == "large" ? TMixedSet{} : MakeMixedSet(Root, "small", 3000, 1000, 20000, 22);
 
     // First touch of memory and of the code paths is slow: warm up once.
-    TSet Warm = MakeSet(Root, "warm", 20, 100000, 200000, 33);
+    TMixedSet Warm = MakeMixedSet(Root, "warm", 20, 100000, 200000, 33);
     Measure(Warm, Root + "\\work", 1);
     Breakdown(Root + "\\work");
     std::printf("-- measured (best of %d) --\n", Rounds);
