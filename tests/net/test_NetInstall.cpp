@@ -70,18 +70,26 @@ TEST(NetServers, ANetDistributionInstallsFromTheServer)
     const std::string Built = Build + "\\" + B.Dir->GetNetPath() + "\\" + Name + ".1";
     ASSERT_TRUE(FileExists(Built)) << Built;
     TServedFile Served(Name + ".1", ReadBytes(Built));
-    // The list of the distribution's files, as a net build leaves it.
-    std::string List(4, '\0');
-    const int32_t Count = int32_t(B.Files.size());
-    memcpy(List.data(), &Count, 4);
-    for (TInstallFile* F : B.Files) {
-        std::string Record(72, '\0');
-        const int32_t Size = F->Size();
-        const double Date = F->Date();
-        memcpy(Record.data(), &Size, 4);
-        memcpy(Record.data() + 4, &Date, 8);
-        memcpy(Record.data() + 12, F->Name().data(), F->Name().size());
-        List += Record;
+    // The list of the distribution's files, written beside the archive as a
+    // net build does, and read here byte by byte.
+    B.Root->SetArchiveFileType(nullptr);
+    B.Root->SetArchiveFile(Build + "\\files.1");
+    B.Root->WriteFileList();
+    const std::string List = ReadBytes(Build + "\\" + B.Root->GetNetPath() + "\\filelist.lst");
+    ASSERT_EQ(List.size(), 4 + 72 * B.Files.size());
+    int32_t Count = 0;
+    memcpy(&Count, List.data(), 4);
+    EXPECT_EQ(Count, int32_t(B.Files.size()));
+    for (size_t I = 0; I < B.Files.size(); ++I) {
+        const char* Record = List.data() + 4 + 72 * I;
+        int32_t Size = 0;
+        double Date = 0;
+        memcpy(&Size, Record, 4);
+        memcpy(&Date, Record + 4, 8);
+        EXPECT_EQ(Size, int32_t(Sources[I].second.size()));
+        EXPECT_EQ(Date, B.Files[I]->Date());
+        EXPECT_EQ(std::string(Record + 12), B.Files[I]->Name());
+        EXPECT_EQ(std::string(Record + 52, strnlen(Record + 52, 20)), B.Files[I]->Version());
     }
     TServedFile ServedList("filelist.lst", List);
     BuildForm.reset();

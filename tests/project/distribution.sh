@@ -256,7 +256,7 @@ expect "truncated: no folder left" no_copies_left
 # next are small, so files.1 spans several.
 disk_case() {
   echo "== 6. setup.exe *TODISK, and the installation from the disks"
-  local sizes=(1440k 128k 128k 128k 1440k) i
+  local sizes=(1440k 64k 64k 64k 1440k) i
   for i in 1 2 3 4 5; do
     mkdir -p "$SCRATCH/disk$i"
     mount -t tmpfs -o "size=${sizes[$((i - 1))]}" tmpfs "$SCRATCH/disk$i" || { fail "cannot mount disk $i"; return; }
@@ -325,6 +325,51 @@ disk_case() {
   echo "   (from the disks: exit $CODE, disks asked: ${prompts[*]:-none})"
   [ "$CODE" = 0 ] && ok "install from the disks: exit 0" || fail "install from the disks: exit $CODE"
   expect "install from the disks: every file holds its payload's bytes" complete
+  # Cancel at the first prompt: the set stays partial, and an install from
+  # it fails without a damaged file.
+  for i in 1 2 3 4 5; do rm -rf "${SCRATCH:?}/disk$i/"*; done
+  point 1
+  timeout 300 wine "$SETUP_WIN" '*todisk' >"$OUT/cancel.out" 2>&1 &
+  pid=$!
+  local cancelled=""
+  while kill -0 "$pid" 2>/dev/null; do
+    for w in $(xdotool search --onlyvisible --name '^Teskor_Install$' 2>/dev/null); do
+      timeout 5 xdotool windowfocus --sync "$w" >/dev/null 2>&1
+      if [ -z "$cancelled" ]; then xdotool key Escape; cancelled=1; else xdotool key Return; fi
+      sleep 1
+    done
+    sleep 0.2
+  done
+  wait "$pid" && CODE=0 || CODE=$?
+  MSG=$(tr -d '\r' <"$OUT/cancel.out" | grep -v '^$' | tr '\n' ' ' | sed 's/ $//')
+  [ "$CODE" != 0 ] && ok "*TODISK cancelled: exit $CODE" || fail "*TODISK cancelled: exit 0"
+  case "$MSG" in *"Aborted by user"*) ok "*TODISK cancelled: \"Aborted by user\"" ;; *) fail "*TODISK cancelled: \"$MSG\"" ;; esac
+  rm -rf "$WINEPREFIX/drive_c/Program Files/Pellunar"
+  delete_key "$PRODUCT"
+  delete_key "$RECORD"
+  point 1
+  current=1
+  timeout 300 wine 'A:\setup.exe' >"$OUT/partial.out" 2>&1 &
+  pid=$!
+  WENDREL_PRESSED=""
+  while kill -0 "$pid" 2>/dev/null; do
+    for w in $(xdotool search --onlyvisible --name '^Teskor_Install$' 2>/dev/null); do
+      [ "$current" -lt 5 ] && current=$((current + 1))
+      point "$current"
+      timeout 5 xdotool windowfocus --sync "$w" >/dev/null 2>&1
+      xdotool key Return
+      sleep 1
+    done
+    wendrel_accept_wizard_once
+    sleep 0.2
+  done
+  wait "$pid" && CODE=0 || CODE=$?
+  [ "$CODE" != 0 ] && ok "install from the partial set fails: exit $CODE" || fail "install from the partial set: exit 0"
+  local f bad=""
+  for f in "${FILES[@]}"; do
+    [ -e "$DEST/$f" ] && ! cmp -s "$PAYLOAD/$f" "$DEST/$f" && bad="$bad $f"
+  done
+  [ -z "$bad" ] && ok "install from the partial set: no damaged file installed" || fail "damaged files installed:$bad"
   for i in 1 2 3 4 5; do umount "$SCRATCH/disk$i" 2>/dev/null; done
 }
 if [ -n "${WDRL_DISKS_NS:-}" ]; then disk_case; else echo "== 6. disks: left out (no mount namespace here)"; fi
