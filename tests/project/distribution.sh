@@ -256,7 +256,7 @@ expect "truncated: no folder left" no_copies_left
 # next are small, so files.1 spans several.
 disk_case() {
   echo "== 6. setup.exe *TODISK, and the installation from the disks"
-  local sizes=(1440k 64k 64k 64k 1440k) i
+  local sizes=(1440k 16k 16k 16k 1440k) i
   for i in 1 2 3 4 5; do
     mkdir -p "$SCRATCH/disk$i"
     mount -t tmpfs -o "size=${sizes[$((i - 1))]}" tmpfs "$SCRATCH/disk$i" || { fail "cannot mount disk $i"; return; }
@@ -271,8 +271,9 @@ disk_case() {
   WENDREL_PRESSED=""
   while kill -0 "$pid" 2>/dev/null; do
     for w in $(xdotool search --onlyvisible --name '^Teskor_Install$' 2>/dev/null); do
-      # A full disk asks for the next one; at the end disk 1 is asked again.
-      if [ "$(df --output=avail -B1 "$SCRATCH/disk$current" | tail -n 1)" -lt 16384 ]; then
+      # A full disk asks for the next one; once all of files.1 is on the
+      # disks (the split set is as long as files.1), disk 1 is asked again.
+      if [ "$(cat "$SCRATCH"/disk*/files.* 2>/dev/null | wc -c)" -lt "$(stat -c %s "$BUILD_DIR/files.1")" ]; then
         current=$((current + 1))
       else
         current=1
