@@ -250,6 +250,8 @@ protected:
 
 private:
     void TakeProductMutex();
+    // The good end of a run or a resume: the pages, the clean-up, the record.
+    void EndWell();
     // Removes the RunOnce values that would resume a run of this program.
     void RemovePendingResume();
 };

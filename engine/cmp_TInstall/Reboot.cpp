@@ -98,13 +98,7 @@ void TCustomInstall::CompleteAfterReboot()
             DeleteFileA(Subject.c_str()); // one already gone is no error
         }
     }
-    NotifyGoodInstall();
-    Cleanup();
-    RemoveInstallRecord();
-    if (FRunAutomatic)
-        Shutdown();
-    RunFilesAfterInstall();
-    FRunning = false;
+    EndWell();
 }
 
 } // namespace cmp_TInstall

@@ -116,13 +116,20 @@ void TCustomInstall::Process()
     // A resume that an earlier run of this program registered has nothing
     // left to do: this run installed everything.
     RemovePendingResume();
+    EndWell();
+}
+
+void TCustomInstall::EndWell()
+{
     NotifyGoodInstall();
     Cleanup();
     RemoveInstallRecord();
+    // Shutdown only asks the application to end after this message: the
+    // programs to run after the install still start.
     if (FRunAutomatic)
         Shutdown();
     RunFilesAfterInstall();
-    ReleaseArchiveEngines();
+    cmp_TInstallContainer::ReleaseArchiveEngines();
     FRunning = false;
 }
 

@@ -254,6 +254,51 @@ expect "truncated: no folder left" no_copies_left
 # A: is a link in the prefix, pointed at each disk before its prompt is
 # answered. Disk 1 is a 1.44 MB floppy (it holds setup.exe and setup.1); the
 # next are small, so files.1 spans several.
+# Runs a program that asks for disks, as its user: each prompt (a message box
+# titled Teskor_Install) is answered with Return after A: points at the disk
+# the mode says (split: the next one while files.1 is not all on the disks,
+# then disk 1 again; install: the next one; cancel: Escape at the first
+# prompt); the wizard's pages take their defaults. Sets CODE, MSG, PROMPTS.
+DISK=1
+point() { ln -sfn "$SCRATCH/disk$1" "$WINEPREFIX/dosdevices/a:"; }
+with_disks() { # mode tag command...
+  local mode=$1 tag=$2 w
+  shift 2
+  DISK=1
+  point 1
+  PROMPTS=()
+  WENDREL_PRESSED=""
+  timeout 300 "$@" >"$OUT/$tag.out" 2>&1 &
+  local pid=$!
+  while kill -0 "$pid" 2>/dev/null; do
+    for w in $(xdotool search --onlyvisible --name '^Teskor_Install$' 2>/dev/null); do
+      timeout 5 xdotool windowfocus --sync "$w" >/dev/null 2>&1
+      if [ "$mode" = cancel ] && [ "${#PROMPTS[@]}" = 0 ]; then
+        PROMPTS+=(cancel)
+        xdotool key Escape
+        sleep 1
+        continue
+      fi
+      if [ "$mode" = split ] &&
+        [ "$(cat "$SCRATCH"/disk*/files.* 2>/dev/null | wc -c)" -ge "$(stat -c %s "$BUILD_DIR/files.1")" ]; then
+        DISK=1
+      elif [ "$DISK" -lt 5 ]; then
+        DISK=$((DISK + 1))
+      fi
+      PROMPTS+=("$DISK")
+      point "$DISK"
+      xdotool key Return
+      sleep 1
+    done
+    [ "$mode" = install ] && wendrel_accept_wizard_once
+    sleep 0.2
+  done
+  CODE=0
+  wait "$pid" || CODE=$?
+  MSG=$(tr -d '\r' <"$OUT/$tag.out" | grep -v '^$' | tr '\n' ' ' | sed 's/ $//')
+  echo "   ($tag: exit $CODE, disks asked: ${PROMPTS[*]:-none}${MSG:+, \"$MSG\"})"
+}
+
 disk_case() {
   echo "== 6. setup.exe *TODISK, and the installation from the disks"
   local sizes=(1440k 16k 16k 16k 1440k) i
@@ -261,33 +306,9 @@ disk_case() {
     mkdir -p "$SCRATCH/disk$i"
     mount -t tmpfs -o "size=${sizes[$((i - 1))]}" tmpfs "$SCRATCH/disk$i" || { fail "cannot mount disk $i"; return; }
   done
-  point() { ln -sfn "$SCRATCH/disk$1" "$WINEPREFIX/dosdevices/a:"; }
   cp "$BUILD_DIR/setup.exe" "$DOWNLOADS/setup.exe"
   delete_key "$RECORD"
-  point 1
-  local current=1 prompts=() w
-  timeout 300 wine "$SETUP_WIN" '*TODISK' >"$OUT/todisk.out" 2>&1 &
-  local pid=$!
-  WENDREL_PRESSED=""
-  while kill -0 "$pid" 2>/dev/null; do
-    for w in $(xdotool search --onlyvisible --name '^Teskor_Install$' 2>/dev/null); do
-      # A full disk asks for the next one; once all of files.1 is on the
-      # disks (the split set is as long as files.1), disk 1 is asked again.
-      if [ "$(cat "$SCRATCH"/disk*/files.* 2>/dev/null | wc -c)" -lt "$(stat -c %s "$BUILD_DIR/files.1")" ]; then
-        current=$((current + 1))
-      else
-        current=1
-      fi
-      prompts+=("$current")
-      point "$current"
-      timeout 5 xdotool windowfocus --sync "$w" >/dev/null 2>&1
-      xdotool key Return
-      sleep 1
-    done
-    sleep 0.2
-  done
-  wait "$pid" && CODE=0 || CODE=$?
-  echo "   (todisk: exit $CODE, disks asked: ${prompts[*]:-none}; $(tr -d '\r' <"$OUT/todisk.out" | tr '\n' ' '))"
+  with_disks split todisk wine "$SETUP_WIN" '*TODISK'
   [ "$CODE" = 0 ] && ok "*TODISK: exit 0" || fail "*TODISK: exit $CODE"
   local used=()
   for i in 1 2 3 4 5; do [ -n "$(ls -A "$SCRATCH/disk$i")" ] && used+=("$SCRATCH/disk$i"); done
@@ -304,67 +325,19 @@ disk_case() {
   # Installing from the disks asks for each next one.
   rm -rf "$WINEPREFIX/drive_c/Program Files/Pellunar"
   delete_key "$PRODUCT"
-  point 1
-  current=1
-  prompts=()
-  timeout 300 wine 'A:\setup.exe' >"$OUT/fromdisk.out" 2>&1 &
-  pid=$!
-  WENDREL_PRESSED=""
-  while kill -0 "$pid" 2>/dev/null; do
-    for w in $(xdotool search --onlyvisible --name '^Teskor_Install$' 2>/dev/null); do
-      current=$((current + 1))
-      prompts+=("$current")
-      point "$current"
-      timeout 5 xdotool windowfocus --sync "$w" >/dev/null 2>&1
-      xdotool key Return
-      sleep 1
-    done
-    wendrel_accept_wizard_once
-    sleep 0.2
-  done
-  wait "$pid" && CODE=0 || CODE=$?
-  echo "   (from the disks: exit $CODE, disks asked: ${prompts[*]:-none})"
+  with_disks install fromdisk wine 'A:\setup.exe'
   [ "$CODE" = 0 ] && ok "install from the disks: exit 0" || fail "install from the disks: exit $CODE"
   expect "install from the disks: every file holds its payload's bytes" complete
   # Cancel at the first prompt: the set stays partial, and an install from
   # it fails without a damaged file.
   for i in 1 2 3 4 5; do rm -rf "${SCRATCH:?}/disk$i/"*; done
-  point 1
-  timeout 300 wine "$SETUP_WIN" '*todisk' >"$OUT/cancel.out" 2>&1 &
-  pid=$!
-  local cancelled=""
-  while kill -0 "$pid" 2>/dev/null; do
-    for w in $(xdotool search --onlyvisible --name '^Teskor_Install$' 2>/dev/null); do
-      timeout 5 xdotool windowfocus --sync "$w" >/dev/null 2>&1
-      if [ -z "$cancelled" ]; then xdotool key Escape; cancelled=1; else xdotool key Return; fi
-      sleep 1
-    done
-    sleep 0.2
-  done
-  wait "$pid" && CODE=0 || CODE=$?
-  MSG=$(tr -d '\r' <"$OUT/cancel.out" | grep -v '^$' | tr '\n' ' ' | sed 's/ $//')
+  with_disks cancel cancel wine "$SETUP_WIN" '*todisk'
   [ "$CODE" != 0 ] && ok "*TODISK cancelled: exit $CODE" || fail "*TODISK cancelled: exit 0"
   case "$MSG" in *"Aborted by user"*) ok "*TODISK cancelled: \"Aborted by user\"" ;; *) fail "*TODISK cancelled: \"$MSG\"" ;; esac
   rm -rf "$WINEPREFIX/drive_c/Program Files/Pellunar"
   delete_key "$PRODUCT"
   delete_key "$RECORD"
-  point 1
-  current=1
-  timeout 300 wine 'A:\setup.exe' >"$OUT/partial.out" 2>&1 &
-  pid=$!
-  WENDREL_PRESSED=""
-  while kill -0 "$pid" 2>/dev/null; do
-    for w in $(xdotool search --onlyvisible --name '^Teskor_Install$' 2>/dev/null); do
-      [ "$current" -lt 5 ] && current=$((current + 1))
-      point "$current"
-      timeout 5 xdotool windowfocus --sync "$w" >/dev/null 2>&1
-      xdotool key Return
-      sleep 1
-    done
-    wendrel_accept_wizard_once
-    sleep 0.2
-  done
-  wait "$pid" && CODE=0 || CODE=$?
+  with_disks install partial wine 'A:\setup.exe'
   [ "$CODE" != 0 ] && ok "install from the partial set fails: exit $CODE" || fail "install from the partial set: exit 0"
   local f bad=""
   for f in "${FILES[@]}"; do
