@@ -265,11 +265,7 @@ std::vector<TPendingResume> PendingResumesOf(const TProgramStamp& Stamp)
 void RemoveLeftCopy(const std::string& Program)
 {
     const std::string Folder = routines_Strings::ExcludeTrailingBackslash(fw_SysUtils::ExtractFilePath(Program));
-    std::string Temp(MAX_PATH, '\0');
-    Temp.resize(GetTempPathA(DWORD(Temp.size()), Temp.data()));
-    if (Temp.empty() || Folder.size() <= Temp.size() || !fw_SysUtils::SameText(Folder.substr(0, Temp.size()), Temp) ||
-        Folder.find('\\', Temp.size()) != std::string::npos ||
-        fw_SysUtils::SameText(Program, fw_SysUtils::ModuleFileName()))
+    if (!BelowTempFolder(Folder, true) || fw_SysUtils::SameText(Program, fw_SysUtils::ModuleFileName()))
         return;
     WIN32_FIND_DATAA Found;
     fw_Handles::TFindHandle Find(FindFirstFileA((Folder + "\\*").c_str(), &Found));

@@ -17,6 +17,10 @@ struct TFileListRecord {
 #pragma pack(pop)
 static_assert(sizeof(TFileListRecord) == 72);
 
+// Whether Folder lies below the temporary folder (with DirectlyBelow, as
+// its child): only such a copy of the setup program is removed.
+bool BelowTempFolder(const std::string& Folder, bool DirectlyBelow);
+
 inline bool IsForm(const TComponent* Component) { return Component && Component->Is<fw_Forms::TCustomForm>(); }
 
 } // namespace cmp_TInstall

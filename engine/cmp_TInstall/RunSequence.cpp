@@ -271,6 +271,14 @@ void TCustomInstall::RunFilesAfterInstall()
     }
 }
 
+bool BelowTempFolder(const std::string& Folder, bool DirectlyBelow)
+{
+    std::string Temp(MAX_PATH, '\0');
+    Temp.resize(GetTempPathA(DWORD(Temp.size()), Temp.data()));
+    return !Temp.empty() && Folder.size() > Temp.size() && fw_SysUtils::SameText(Folder.substr(0, Temp.size()), Temp) &&
+           (!DirectlyBelow || Folder.find('\\', Temp.size()) == std::string::npos);
+}
+
 // The clean-up acts only for a loading program's copy that asked for it.
 void TCustomInstall::Cleanup()
 {
@@ -289,10 +297,7 @@ void TCustomInstall::Cleanup()
     // The folder goes only when it is the loading program's own, below the
     // temporary folder; the program's file may stay locked for a moment after
     // it ended, so the batch tries again, a bounded number of times.
-    std::string Temp(MAX_PATH, '\0');
-    Temp.resize(GetTempPathA(DWORD(Temp.size()), Temp.data()));
-    const bool BelowTemp =
-        !Temp.empty() && Folder.size() > Temp.size() && fw_SysUtils::SameText(Folder.substr(0, Temp.size()), Temp);
+    const bool BelowTemp = BelowTempFolder(Folder, false);
     const bool NTFamily = routines_API::WindowsVersion() >= 2;
     auto Q = [](const std::string& Path) { return "\"" + Path + "\""; };
     std::string Text;

@@ -47,12 +47,15 @@ run() { # tag command...
     [ "$WIZARD" = 1 ] && wendrel_accept_wizard_once
     sleep 0.2
   done
-
-  CODE=0
-  wait "$pid" || CODE=$?
-  MSG=$(tr -d '\r' <"$OUT/$tag.out" | grep -v '^$' | tr '\n' ' ' | sed 's/ $//')
+  collect "$pid" "$tag"
   echo "   ($tag: exit $CODE${MSG:+, \"$MSG\"})"
   [ "$CODE" = 124 ] && end_strays "$tag"
+}
+# The exit code of the program pid and its messages on one line: CODE, MSG.
+collect() { # pid tag
+  CODE=0
+  wait "$1" || CODE=$?
+  MSG=$(tr -d '\r' <"$OUT/$2.out" | grep -v '^$' | tr '\n' ' ' | sed 's/ $//')
 }
 # A setup that hung: the screen is kept, and the programs it left end.
 end_strays() { # tag
@@ -293,9 +296,7 @@ with_disks() { # mode tag command...
     [ "$mode" = install ] && wendrel_accept_wizard_once
     sleep 0.2
   done
-  CODE=0
-  wait "$pid" || CODE=$?
-  MSG=$(tr -d '\r' <"$OUT/$tag.out" | grep -v '^$' | tr '\n' ' ' | sed 's/ $//')
+  collect "$pid" "$tag"
   echo "   ($tag: exit $CODE, disks asked: ${PROMPTS[*]:-none}${MSG:+, \"$MSG\"})"
 }
 
