@@ -1,0 +1,164 @@
+// An archive read by the fuzz programs themselves, apart from the readers
+// under test: the table's records as the bytes hold them, and each record's
+// data inflated by zlib alone. What a reader extracts must equal this.
+#pragma once
+
+#include "FuzzHarness.h"
+
+#include <windows.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fuzz_archive {
+
+constexpr size_t RecordSize = 172;
+
+struct TRecord {
+    std::string Name;
+    int32_t Size = 0, DataStart = 0, EndPos = 0, NextHeader = 0;
+    uint8_t FirstDisk = 0, LastDisk = 0;
+    size_t At = 0; // where the record lies
+};
+
+inline int32_t Int32At(const std::string& B, size_t At)
+{
+    int32_t V = 0;
+    if (At + 4 <= B.size())
+        std::memcpy(&V, &B[At], 4);
+    return V;
+}
+
+// The records of the table at Offset, following the chain; at most Limit.
+inline std::vector<TRecord> ReadRecords(const std::string& B, size_t Offset, size_t Limit = 4096)
+{
+    std::vector<TRecord> Records;
+    if (Offset + 5 > B.size())
+        return Records;
+    const int32_t Count = Int32At(B, Offset);
+    size_t P = Offset + 5;
+    for (int32_t I = 0; I < Count && Records.size() < Limit; ++I) {
+        if (P + RecordSize > B.size())
+            break;
+        TRecord R;
+        R.At = P;
+        const uint8_t Length = uint8_t(B[P + 20]);
+        R.Name = B.substr(P + 21, std::min<size_t>(Length, 100));
+        R.Size = Int32At(B, P + 128);
+        R.DataStart = Int32At(B, P + 132);
+        R.EndPos = Int32At(B, P + 16);
+        R.NextHeader = Int32At(B, P + 124);
+        R.LastDisk = uint8_t(B[P + 12]);
+        R.FirstDisk = uint8_t(B[P + 140]);
+        Records.push_back(R);
+        const int64_t Next = int64_t(Offset) + R.NextHeader;
+        if (Next < int64_t(P + RecordSize))
+            break;
+        P = size_t(Next);
+    }
+    return Records;
+}
+
+// The whole zlib stream in Data inflated, when it ends exactly at Data's end
+// and gives exactly Size bytes.
+inline std::optional<std::string> InflateExactly(const std::string& Data, int64_t Size)
+{
+    if (Size < 0 || Size > (int64_t(64) << 20))
+        return std::nullopt;
+    z_stream Z{};
+    if (inflateInit(&Z) != Z_OK)
+        return std::nullopt;
+    std::string Out(size_t(Size) + 1, '\0');
+    Z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(Data.data()));
+    Z.avail_in = uInt(Data.size());
+    Z.next_out = reinterpret_cast<Bytef*>(Out.data());
+    Z.avail_out = uInt(Out.size());
+    const int Result = inflate(&Z, Z_FINISH);
+    const size_t Got = Out.size() - Z.avail_out;
+    const bool Whole = Result == Z_STREAM_END && Z.avail_in == 0 && Got == size_t(Size);
+    inflateEnd(&Z);
+    if (!Whole)
+        return std::nullopt;
+    Out.resize(Got);
+    return Out;
+}
+
+// The record an entry finds: the first whose name is the entry up to its
+// first ";", letters compared without case.
+inline const TRecord* FirstOfKey(const std::vector<TRecord>& Records, const std::string& Entry)
+{
+    const std::string Key = Entry.substr(0, Entry.find(';'));
+    for (const TRecord& R : Records) {
+        if (R.Name.size() != Key.size())
+            continue;
+        bool Same = true;
+        for (size_t I = 0; I < Key.size() && Same; ++I) {
+            const unsigned char X = (unsigned char)Key[I], Y = (unsigned char)R.Name[I];
+            const unsigned char L = X | 0x20;
+            Same = X == Y || (L == (Y | 0x20) && L >= 'a' && L <= 'z');
+        }
+        if (Same)
+            return &R;
+    }
+    return nullptr;
+}
+
+// A single-file record's data, from Offset + DataStart to Offset + EndPos,
+// inflated; none when the range or the stream does not hold together.
+inline std::optional<std::string> RecordData(const std::string& B, int64_t Offset, const TRecord& R)
+{
+    const int64_t First = Offset + R.DataStart, Last = Offset + R.EndPos;
+    if (R.DataStart < 0 || R.EndPos < 0 || First > Last + 1 || Last >= int64_t(B.size()))
+        return std::nullopt;
+    return InflateExactly(B.substr(size_t(First), size_t(Last - First + 1)), R.Size);
+}
+
+// The last part of a name, as a file in the target folder gets it.
+inline std::string LastPart(const std::string& Name)
+{
+    const size_t Cut = Name.find_last_of("\\/:");
+    return Cut == std::string::npos ? Name : Name.substr(Cut + 1);
+}
+
+// Checks a target folder after extraction: nothing but plain files named
+// after records, none larger than the largest record of its name.
+inline void CheckTarget(const std::string& Folder, const std::vector<TRecord>& Records)
+{
+    for (const std::string& Name : fuzz::FolderNames(Folder)) {
+        const std::string Path = Folder + "\\" + Name;
+        int64_t Bound = -1;
+        for (const TRecord& R : Records)
+            if (_stricmp(LastPart(R.Name).c_str(), Name.c_str()) == 0)
+                Bound = std::max<int64_t>(Bound, R.Size);
+        if (Bound < 0)
+            throw fuzz::TFault(fuzz::TOutcome::Outside, "a file of no record's name: " + Path);
+        WIN32_FILE_ATTRIBUTE_DATA A{};
+        if (!GetFileAttributesExA(Path.c_str(), GetFileExInfoStandard, &A))
+            throw fuzz::TFault(fuzz::TOutcome::WrongOutput, "cannot look at " + Path);
+        if (A.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            throw fuzz::TFault(fuzz::TOutcome::Outside, "a folder made in the target: " + Path);
+        const int64_t Size = (int64_t(A.nFileSizeHigh) << 32) | A.nFileSizeLow;
+        if (Size > Bound)
+            throw fuzz::TFault(fuzz::TOutcome::Oversize,
+                               Path + " has " + std::to_string(Size) + " bytes, its record " + std::to_string(Bound));
+    }
+}
+
+// Only the expected names directly in Folder.
+inline void CheckOnly(const std::string& Folder, const std::vector<std::string>& Expected)
+{
+    for (const std::string& Name : fuzz::FolderNames(Folder)) {
+        bool Known = false;
+        for (const std::string& E : Expected)
+            Known = Known || _stricmp(E.c_str(), Name.c_str()) == 0;
+        if (!Known)
+            throw fuzz::TFault(fuzz::TOutcome::Outside, "written outside the target: " + Folder + "\\" + Name);
+    }
+}
+
+} // namespace fuzz_archive
