@@ -575,7 +575,10 @@ std::string TWdrlCompress::TargetPath() const
 {
     // An empty folder stays empty, so that creating it reports the missing folder.
     const std::string Name = FileNamePart(ExtractName);
-    if (IsDotsOnly(Name) || IsDeviceName(Name))
+    // The system takes no control characters in a name, and a zero byte
+    // would end it early: the file would be made under another name.
+    const bool Control = std::any_of(Name.begin(), Name.end(), [](char C) { return (unsigned char)C < ' '; });
+    if (IsDotsOnly(Name) || IsDeviceName(Name) || Control)
         throw EWdrlCompress("Cannot create the file %s", {WithBackslash(ExtractDirectory) + ExtractName});
     return WithBackslash(ExtractDirectory) + Name;
 }

@@ -789,6 +789,8 @@ TEST(WdrlCompress, SystemFailuresCarryTheSystemsReason)
     EXPECT_EQ(test_support::ErrorCodeOf<EWdrlCompress>([&] { ExtractOne(C, "nothing", S.Path("out")); }), 0u);
 }
 
+// Device names, and names the system would not make as they stand: with a
+// control character, or a zero byte that would end the name early.
 TEST(WdrlCompress, DeviceNamesAreRefused)
 {
     TScratch S;
@@ -808,9 +810,28 @@ TEST(WdrlCompress, DeviceNamesAreRefused)
         E.SetCompressedFile(Arc);
         ExtractOne(E, Key, Out);
     };
-    for (const std::string Name :
-         {"NUL", "nul", "nul.txt", "Con", "CON.tar.gz", "prn.log", "AUX", "COM1", "com9.dat", "LPT1", "lpt9", "NUL.",
-          "nul ", "CON .txt", "lpt3 . x", "folder\\AUX.h", "CONOUT$", "COM\xB9"}) {
+    for (const std::string& Name : std::vector<std::string>{"NUL",
+                                                            "nul",
+                                                            "nul.txt",
+                                                            "Con",
+                                                            "CON.tar.gz",
+                                                            "prn.log",
+                                                            "AUX",
+                                                            "COM1",
+                                                            "com9.dat",
+                                                            "LPT1",
+                                                            "lpt9",
+                                                            "NUL.",
+                                                            "nul ",
+                                                            "CON .txt",
+                                                            "lpt3 . x",
+                                                            "folder\\AUX.h",
+                                                            "CONOUT$",
+                                                            "COM\xB9",
+                                                            std::string("readme.\0\0", 9),
+                                                            std::string("evil.exe\0.txt", 13),
+                                                            "tab\there",
+                                                            "line\r\n"}) {
         const std::string Part = Name.substr(Name.find_last_of('\\') + 1);
         EXPECT_TRUE(
             test_support::Raises<EWdrlCompress>([&] { Extract(Name); }, "Cannot create the file " + Out + "\\" + Part))

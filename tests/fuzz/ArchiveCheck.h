@@ -108,14 +108,40 @@ inline const TRecord* FirstOfKey(const std::vector<TRecord>& Records, const std:
     return nullptr;
 }
 
-// A single-file record's data, from Offset + DataStart to Offset + EndPos,
-// inflated; none when the range or the stream does not hold together.
+// A record's data as the disks hold it, inflated; none when the ranges or
+// the stream do not hold together. Disk(N) is the file read as disk N (in
+// a single-file archive every disk is that file), null when missing. The
+// data runs from Offset + DataStart on FirstDisk to the disk's end, over
+// whole disks between, and to Offset + EndPos on LastDisk.
+template <class DiskOf>
+std::optional<std::string> RecordData(const TRecord& R, int64_t Offset, DiskOf Disk)
+{
+    const int First = R.FirstDisk ? R.FirstDisk : 1, Last = R.LastDisk ? R.LastDisk : 1;
+    if (R.Size < 0 || R.DataStart < 0 || R.EndPos < 0 || First > Last || (First == Last && R.EndPos < R.DataStart) ||
+        R.LastDisk < R.FirstDisk)
+        return std::nullopt;
+    std::string Data;
+    int64_t Pos = Offset + R.DataStart;
+    for (int D = R.FirstDisk;; ++D) {
+        const std::string* B = Disk(D ? D : 1);
+        if (!B)
+            return std::nullopt;
+        int64_t End = int64_t(B->size());
+        if (D == R.LastDisk)
+            End = std::min(End, Offset + int64_t(R.EndPos) + 1);
+        if (Pos < End)
+            Data.append(*B, size_t(Pos), size_t(End - Pos));
+        if (D == R.LastDisk)
+            break;
+        Pos = 0;
+    }
+    return InflateExactly(Data, R.Size);
+}
+
+// The same for a single-file archive at Offset in B.
 inline std::optional<std::string> RecordData(const std::string& B, int64_t Offset, const TRecord& R)
 {
-    const int64_t First = Offset + R.DataStart, Last = Offset + R.EndPos;
-    if (R.DataStart < 0 || R.EndPos < 0 || First > Last + 1 || Last >= int64_t(B.size()))
-        return std::nullopt;
-    return InflateExactly(B.substr(size_t(First), size_t(Last - First + 1)), R.Size);
+    return RecordData(R, Offset, [&](int) { return &B; });
 }
 
 // The last part of a name, as a file in the target folder gets it.
@@ -123,6 +149,14 @@ inline std::string LastPart(const std::string& Name)
 {
     const size_t Cut = Name.find_last_of("\\/:");
     return Cut == std::string::npos ? Name : Name.substr(Cut + 1);
+}
+
+// A name as the system makes it: without trailing dots and blanks.
+inline std::string AsMade(std::string Name)
+{
+    while (!Name.empty() && (Name.back() == '.' || Name.back() == ' '))
+        Name.pop_back();
+    return Name;
 }
 
 // Checks a target folder after extraction: nothing but plain files named
@@ -133,7 +167,7 @@ inline void CheckTarget(const std::string& Folder, const std::vector<TRecord>& R
         const std::string Path = Folder + "\\" + Name;
         int64_t Bound = -1;
         for (const TRecord& R : Records)
-            if (_stricmp(LastPart(R.Name).c_str(), Name.c_str()) == 0)
+            if (_stricmp(AsMade(LastPart(R.Name)).c_str(), Name.c_str()) == 0)
                 Bound = std::max<int64_t>(Bound, R.Size);
         if (Bound < 0)
             throw fuzz::TFault(fuzz::TOutcome::Outside, "a file of no record's name: " + Path);

@@ -58,7 +58,7 @@ TOutcome Run(const std::string& Input, std::string& Message)
         const TRecord* R = FirstOfKey(Records, Name);
         if (!R)
             throw TFault(TOutcome::WrongOutput, "extracted " + Name + ", which no record names");
-        const std::string Target = LastPart(R->Name);
+        const std::string Target = AsMade(LastPart(R->Name));
         auto Same = [&](const auto& T) { return _stricmp(T.first.c_str(), Target.c_str()) == 0; };
         auto At = std::find_if(Targets.begin(), Targets.end(), Same);
         if (At == Targets.end())
