@@ -3,6 +3,7 @@
 #include "framework/fw_Streams.h"
 #include "routines/routines_API.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace cmp_TInstall {
@@ -71,7 +72,9 @@ void TCustomInstall::ReadRemoteFileList()
     cmp_TInstallContainer::TCustomInstallFileList& Files = cmp_TInstallContainer::AllInstallFiles();
     for (int32_t I = 0; I < Count; ++I) {
         TFileListRecord Record{};
-        if (List.Read(&Record, sizeof Record) != sizeof Record)
+        // A size below zero or a date that is no number is no file's: the
+        // overwrite rules and the progress would act on garbage.
+        if (List.Read(&Record, sizeof Record) != sizeof Record || Record.Size < 0 || !std::isfinite(Record.Date))
             throw IEInstall("Cannot read the remote list of files: %s", {Path});
         const std::string FileName = Field(Record.Name, sizeof Record.Name);
         for (int F = 0; F < Files.Count(); ++F) {

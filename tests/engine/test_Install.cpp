@@ -8,6 +8,7 @@
 #include "routines/routines_API.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -594,6 +595,16 @@ TEST(Install, TheRemoteFileListGivesEachNamedFileItsFigures)
     Write(1, {ListRecord(1, 1.0, "alpha", "1")}, 1);
     EXPECT_EQ(MessageOf<exceptions_Wendrel::IEInstall>([&] { Root->ReadRemoteFileList(); }).substr(0, Message.size()),
               Message);
+    // A size below zero or a date that is no number is no file's figure.
+    for (auto Bad : {ListRecord(-1, 1.0, "alpha", "1"), ListRecord(1, std::nan(""), "alpha", "1"),
+                     ListRecord(1, HUGE_VAL, "Beta", "1")}) {
+        Write(2, {ListRecord(5, 2.0, "gamma", "1"), Bad});
+        EXPECT_EQ(
+            MessageOf<exceptions_Wendrel::IEInstall>([&] { Root->ReadRemoteFileList(); }).substr(0, Message.size()),
+            Message);
+    }
+    EXPECT_EQ(A->Size(), 1234);
+    EXPECT_EQ(B->Size(), 77);
 }
 
 } // namespace engine_tests

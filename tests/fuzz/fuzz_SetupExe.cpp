@@ -49,9 +49,9 @@ std::vector<TSeed> SetupSeeds()
     const std::string Image = CompactImage();
     const std::string Setup1 = MakeArchive(WorkFolder() + "\\s1", {{"Teskor_Install.exe", Payload(5000, 21, false)},
                                                                    {"theme.bmp", Payload(1200, 22, true)}});
-    const std::string Files1 = MakeArchive(WorkFolder() + "\\f1", {{"Quorvane.exe", Payload(3000, 23, false)},
-                                                                   {"readme.txt", Payload(800, 24, true)},
-                                                                   {"empty.dat", ""}});
+    const std::string Files1 = MakeArchive(
+        WorkFolder() + "\\f1",
+        {{"Quorvane.exe", Payload(3000, 23, false)}, {"readme.txt", Payload(800, 24, true)}, {"empty.dat", ""}});
     std::vector<TSeed> Seeds;
     for (bool WithFiles : {true, false}) {
         const std::string Exe = WorkFolder() + "\\setup.exe";
@@ -77,7 +77,8 @@ std::vector<TSeed> SetupSeeds()
 std::string Narrow(const std::wstring& W)
 {
     std::string S(W.size() * 3, '\0');
-    S.resize(size_t(WideCharToMultiByte(CP_ACP, 0, W.data(), int(W.size()), S.data(), int(S.size()), nullptr, nullptr)));
+    S.resize(
+        size_t(WideCharToMultiByte(CP_ACP, 0, W.data(), int(W.size()), S.data(), int(S.size()), nullptr, nullptr)));
     return S;
 }
 
@@ -88,8 +89,7 @@ bool ThroughLoader(const std::string& Input, const std::string& Exe, const std::
     int64_t SetupFirst = 0;
     try {
         const std::string Headers = Input.substr(0, 4096);
-        const int64_t End =
-            loader_Record::ImageEnd(reinterpret_cast<const uint8_t*>(Headers.data()), Headers.size());
+        const int64_t End = loader_Record::ImageEnd(reinterpret_cast<const uint8_t*>(Headers.data()), Headers.size());
         const auto* Tail = Input.size() >= RecordBytes
                                ? reinterpret_cast<const uint8_t*>(Input.data() + Input.size() - RecordBytes)
                                : nullptr;
@@ -128,7 +128,8 @@ bool ThroughLoader(const std::string& Input, const std::string& Exe, const std::
         loader_Archive::TBuffers Buffers;
         for (int I = 0; I < Table.Count(); ++I) {
             const std::wstring Target = loader_Failure::Widen(Out) + L"\\" + Names[size_t(I)];
-            HANDLE T = CreateFileW(Target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            HANDLE T =
+                CreateFileW(Target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
             if (T == INVALID_HANDLE_VALUE)
                 throw loader_Failure::ELoader(loader_Failure::ecUnpack, L"Cannot create " + Target);
             struct TCloseT {
