@@ -68,6 +68,10 @@ struct TShared {
 
 TShared* Shared = nullptr;
 
+// The scratch folder of a process of this program.
+std::string WorkFolderOf(DWORD Process);
+void RemoveFolder(const std::string& Folder);
+
 const char* const OutcomeNames[OutcomeCount] = {"clean failure", "success checked",   "crash",
                                                 "hang",          "outside",           "oversize",
                                                 "wrong output",  "foreign exception", "huge memory"};
@@ -253,6 +257,8 @@ int RunParent(const TOptions& O, const TFamily& F)
         DWORD Code = 0;
         GetExitCodeProcess(Process.hProcess, &Code);
         CloseHandle(Process.hProcess);
+        // A child that crashed or hung left its scratch folder behind.
+        RemoveFolder(WorkFolderOf(Process.dwProcessId));
         if (Shared->Complete)
             break;
         const int64_t Failed = Shared->Current;
@@ -333,6 +339,19 @@ bool Parse(int argc, char** argv, TOptions& O)
 }
 
 std::string WorkRoot;
+
+std::string WorkFolderOf(DWORD Process)
+{
+    char Temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, Temp);
+    return std::string(Temp) + "wfz" + std::to_string(Process);
+}
+
+void RemoveFolder(const std::string& Folder)
+{
+    EmptyFolder(Folder);
+    RemoveDirectoryA(Folder.c_str());
+}
 
 } // namespace
 
@@ -483,9 +502,7 @@ std::string Mutate(const TSeed& Seed, TRandom& R)
 const std::string& WorkFolder()
 {
     if (WorkRoot.empty()) {
-        char Temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, Temp);
-        WorkRoot = std::string(Temp) + "wfz" + std::to_string(GetCurrentProcessId());
+        WorkRoot = WorkFolderOf(GetCurrentProcessId());
         CreateDirectoryA(WorkRoot.c_str(), nullptr);
     }
     return WorkRoot;
@@ -555,10 +572,8 @@ int Main(int argc, char** argv, const TFamily& Family)
     struct TRemoveWork {
         ~TRemoveWork()
         {
-            if (!WorkRoot.empty()) {
-                EmptyFolder(WorkRoot);
-                RemoveDirectoryA(WorkRoot.c_str());
-            }
+            if (!WorkRoot.empty())
+                RemoveFolder(WorkRoot);
         }
     } RemoveWork;
     try {
