@@ -5,6 +5,10 @@
 
 #include "FuzzHarness.h"
 
+#include "archive/cmp_TWdrlCompress.h"
+#include "framework/fw_SysUtils.h"
+#include "routines/exceptions_Wendrel.h"
+
 #include <windows.h>
 #include <zlib.h>
 
@@ -192,6 +196,64 @@ inline void CheckOnly(const std::string& Folder, const std::vector<std::string>&
             Known = Known || _stricmp(E.c_str(), Name.c_str()) == 0;
         if (!Known)
             throw fuzz::TFault(fuzz::TOutcome::Outside, "written outside the target: " + Folder + "\\" + Name);
+    }
+}
+
+// Reads the engine's table, then extracts each name it holds alone, so that
+// one damaged record does not hide what the engine does with the next,
+// until the first failure (its message into Message). Answers the records
+// extracted: for each name, the first record of its key.
+inline std::vector<const TRecord*> ExtractEach(cmp_TWdrlCompress::TWdrlCompress& Engine,
+                                               const std::vector<TRecord>& Records, std::string& Message, bool& Failed)
+{
+    std::vector<const TRecord*> Extracted;
+    Failed = false;
+    try {
+        Engine.ReadArchiveInfo();
+        for (const TRecord& R : Records) {
+            fw_Classes::TStringList List;
+            List.Add(R.Name);
+            Engine.SetFilesToProcess(List);
+            Engine.Extract();
+            if (fw_SysUtils::Trim(R.Name).empty())
+                continue;
+            const TRecord* Found = FirstOfKey(Records, R.Name);
+            if (!Found)
+                throw fuzz::TFault(fuzz::TOutcome::WrongOutput, "extracted " + R.Name + ", which no record names");
+            Extracted.push_back(Found);
+        }
+    } catch (const exceptions_Wendrel::EWdrlCompress& E) {
+        if (E.Message().empty())
+            throw fuzz::TFault(fuzz::TOutcome::WrongOutput, "a failure without a message");
+        Message = E.Message();
+        Failed = true;
+    }
+    return Extracted;
+}
+
+// The files in Out of the records extracted hold exactly their data as
+// DataOf(Record) inflates it; of two records of one file name the later
+// one stays.
+template <class DataOf>
+void CheckExtracted(const std::string& Out, const std::vector<const TRecord*>& Extracted, DataOf Data)
+{
+    std::vector<std::pair<std::string, const TRecord*>> Targets;
+    for (const TRecord* R : Extracted) {
+        const std::string Target = AsMade(LastPart(R->Name));
+        auto Same = [&](const auto& T) { return _stricmp(T.first.c_str(), Target.c_str()) == 0; };
+        auto At = std::find_if(Targets.begin(), Targets.end(), Same);
+        if (At == Targets.end())
+            Targets.emplace_back(Target, R);
+        else
+            At->second = R;
+    }
+    for (const auto& [Target, R] : Targets) {
+        const std::optional<std::string> Expected = Data(*R);
+        if (!Expected)
+            throw fuzz::TFault(fuzz::TOutcome::WrongOutput,
+                               "extracted " + R->Name + " although its data does not inflate to its size");
+        if (fuzz::ReadWholeFile(Out + "\\" + Target) != *Expected)
+            throw fuzz::TFault(fuzz::TOutcome::WrongOutput, "the bytes of " + Target + " are not its record's data");
     }
 }
 

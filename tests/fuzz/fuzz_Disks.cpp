@@ -5,9 +5,6 @@
 
 #include "archive/cmp_TWdrlCompress.h"
 #include "framework/fw_Streams.h"
-#include "routines/exceptions_Wendrel.h"
-
-#include <map>
 
 using namespace fuzz;
 using namespace fuzz_archive;
@@ -150,55 +147,16 @@ TOutcome Run(const std::string& Input, std::string& Message)
         return D >= 1 && size_t(D) <= Disks.size() ? &Disks[size_t(D) - 1] : nullptr;
     };
 
+    // No disk is asked for: a missing one is a failure.
+    cmp_TWdrlCompress::TWdrlCompress Engine(nullptr);
+    Engine.SetCompressedFile(Set + "\\files.1");
+    Engine.ExtractDirectory = Out;
     bool Failed = false;
-    std::vector<const TRecord*> Extracted;
-    {
-        // No disk is asked for: a missing one is a failure.
-        cmp_TWdrlCompress::TWdrlCompress Engine(nullptr);
-        Engine.SetCompressedFile(Set + "\\files.1");
-        Engine.ExtractDirectory = Out;
-        try {
-            Engine.ReadArchiveInfo();
-        } catch (const exceptions_Wendrel::EWdrlCompress& E) {
-            Message = E.Message();
-            Failed = true;
-        }
-        for (size_t I = 0; I < Records.size() && !Failed; ++I) {
-            fw_Classes::TStringList List;
-            List.Add(Records[I].Name);
-            try {
-                Engine.SetFilesToProcess(List);
-                Engine.Extract();
-                if (!fw_SysUtils::Trim(Records[I].Name).empty())
-                    Extracted.push_back(FirstOfKey(Records, Records[I].Name));
-            } catch (const exceptions_Wendrel::EWdrlCompress& E) {
-                if (E.Message().empty())
-                    throw TFault(TOutcome::WrongOutput, "a failure without a message");
-                Message = E.Message();
-                Failed = true;
-            }
-        }
-    }
+    const auto Extracted = ExtractEach(Engine, Records, Message, Failed);
     CheckOnly(Box, {"set", "out"});
     CheckOnly(Set, Names);
     CheckTarget(Out, Records);
-    std::map<std::string, const TRecord*> Last;
-    for (const TRecord* R : Extracted) {
-        if (!R)
-            throw TFault(TOutcome::WrongOutput, "extracted a name no record has");
-        std::string Key = AsMade(LastPart(R->Name));
-        for (char& C : Key)
-            C = char(std::tolower((unsigned char)C));
-        Last[Key] = R;
-    }
-    for (const auto& [Key, R] : Last) {
-        const auto Expected = RecordData(*R, 0, DiskOf);
-        if (!Expected)
-            throw TFault(TOutcome::WrongOutput,
-                         "extracted " + R->Name + " although its data does not inflate to its size");
-        if (ReadWholeFile(Out + "\\" + AsMade(LastPart(R->Name))) != *Expected)
-            throw TFault(TOutcome::WrongOutput, "the bytes of " + LastPart(R->Name) + " are not its record's data");
-    }
+    CheckExtracted(Out, Extracted, [&](const TRecord& R) { return RecordData(R, 0, DiskOf); });
     return Failed ? TOutcome::CleanFailure : TOutcome::SuccessChecked;
 }
 

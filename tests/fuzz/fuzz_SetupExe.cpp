@@ -179,46 +179,14 @@ bool ThroughEngine(const std::string& Input, const std::string& Exe, const std::
     if (Info.FilesStart == 0)
         return true;
     const std::vector<TRecord> Records = ReadRecords(Input, size_t(Info.FilesStart));
-    std::vector<std::pair<std::string, const TRecord*>> Targets;
-    bool Failed = false;
     cmp_TWdrlCompress::TWdrlCompress Engine(nullptr);
     Engine.SetCompressedFile(Exe);
     Engine.Offset = Info.FilesStart;
     Engine.ExtractDirectory = Out;
-    try {
-        Engine.ReadArchiveInfo();
-        for (const TRecord& R : Records) {
-            fw_Classes::TStringList List;
-            List.Add(R.Name);
-            Engine.SetFilesToProcess(List);
-            Engine.Extract();
-            if (fw_SysUtils::Trim(R.Name).empty())
-                continue;
-            const TRecord* Found = FirstOfKey(Records, R.Name);
-            if (!Found)
-                throw TFault(TOutcome::WrongOutput, "extracted " + R.Name + ", which no record names");
-            const std::string Target = AsMade(LastPart(Found->Name));
-            auto Same = [&](const auto& T) { return _stricmp(T.first.c_str(), Target.c_str()) == 0; };
-            auto At = std::find_if(Targets.begin(), Targets.end(), Same);
-            if (At == Targets.end())
-                Targets.emplace_back(Target, Found);
-            else
-                At->second = Found;
-        }
-    } catch (const exceptions_Wendrel::EWdrlCompress& E) {
-        if (E.Message().empty())
-            throw TFault(TOutcome::WrongOutput, "a failure without a message");
-        Message = E.Message();
-        Failed = true;
-    }
+    bool Failed = false;
+    const auto Extracted = ExtractEach(Engine, Records, Message, Failed);
     CheckTarget(Out, Records);
-    for (const auto& [Target, R] : Targets) {
-        const auto Expected = RecordData(Input, Info.FilesStart, *R);
-        if (!Expected)
-            throw TFault(TOutcome::WrongOutput, "extracted " + R->Name + " from data that does not inflate");
-        if (ReadWholeFile(Out + "\\" + Target) != *Expected)
-            throw TFault(TOutcome::WrongOutput, "the bytes of " + Target + " are not its record's data");
-    }
+    CheckExtracted(Out, Extracted, [&](const TRecord& R) { return RecordData(Input, Info.FilesStart, R); });
     return !Failed;
 }
 
