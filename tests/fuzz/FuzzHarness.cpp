@@ -219,6 +219,7 @@ int RunParent(const TOptions& O, const TFamily& F)
     const auto Start = std::chrono::steady_clock::now();
     int64_t Next = 0;
     int Starts = 0, FruitlessStarts = 0;
+    auto LastProgress = Start;
     while (Next < O.Count) {
         Shared->Current = Next;
         Shared->Finished = Next;
@@ -242,6 +243,11 @@ int RunParent(const TOptions& O, const TFamily& F)
         bool Hung = false;
         while (WaitForSingleObject(Process.hProcess, 500) == WAIT_TIMEOUT) {
             const LONG64 Now = Shared->Finished;
+            // A long run tells how far it is, once a minute.
+            if (std::chrono::steady_clock::now() - LastProgress > std::chrono::minutes(1)) {
+                LastProgress = std::chrono::steady_clock::now();
+                std::fprintf(stderr, "%s: %lld of %lld cases\n", F.Name.c_str(), (long long)Now, (long long)O.Count);
+            }
             if (Now != Seen) {
                 Seen = Now;
                 Still = std::chrono::steady_clock::now();
