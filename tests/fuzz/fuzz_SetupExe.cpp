@@ -150,7 +150,11 @@ bool ThroughLoader(const std::string& Input, const std::string& Exe, const std::
     }
     CheckTarget(Out, Unpacked);
     for (const TRecord& R : Unpacked) {
-        const auto Expected = RecordData(Input, SetupFirst, R);
+        // The loader reads one range of its window, whatever disk numbers
+        // at most 1 the record holds.
+        TRecord OneRange = R;
+        OneRange.FirstDisk = OneRange.LastDisk = 0;
+        const auto Expected = RecordData(Input, SetupFirst, OneRange);
         if (!Expected)
             throw TFault(TOutcome::WrongOutput, "the loader unpacked " + R.Name + " from data that does not inflate");
         if (ReadWholeFile(Out + "\\" + R.Name) != *Expected)
