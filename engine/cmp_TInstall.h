@@ -130,6 +130,12 @@ public:
     // of "BUILD.INF" beside the program; a failure is shown. Ends the
     // application either way.
     virtual void BuildFromInfFile();
+    // The build folder BUILD.INF at InfPath names: its first line, kept as
+    // written, ended by CR, LF or CRLF. Only the first MaxBuildInfLine + 1
+    // bytes are read; a longer, blank or zero-holding first line, like a
+    // missing file, raises IEInstall.
+    static std::string ReadBuildDirectory(const std::string& InfPath);
+    static constexpr size_t MaxBuildInfLine = 4096;
     // Makes the distribution of SetupExe in BuildDir; StandAlone makes its
     // setup.exe self-extracting.
     virtual void Build(const std::string& SetupExe, const std::string& BuildDir, bool StandAlone);

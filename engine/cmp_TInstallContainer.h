@@ -461,6 +461,9 @@ public:
     explicit TFileContainer(TComponent* AOwner);
     ~TFileContainer() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
+    // Names the specifier made while the project was read when the project
+    // gives none of its own for this container.
+    void Loaded() override;
     int RegisteredType() const override { return rtFileContainer; }
     void InstallObjects() override;
     void DoInformationEventControl(TObject* Sender, int Code, TObject* PO) override;

@@ -813,8 +813,37 @@ void TCustomForm::CreateWnd()
     TextChanged();
 }
 
-int TCustomForm::ClientWidth() const { return ClientRect().right; }
-int TCustomForm::ClientHeight() const { return ClientRect().bottom; }
+namespace {
+
+// The frame a form without a window is taken to have, around a client area
+// at 0, 0 (left and top negative).
+RECT StyleFrame()
+{
+    RECT R{0, 0, 0, 0};
+    AdjustWindowRectEx(&R, WS_CAPTION | WS_THICKFRAME, FALSE, 0);
+    return R;
+}
+
+} // namespace
+
+// Without a window, the client size is what the setters would give: the
+// size less the frame they add, so that writing and reading a project keeps
+// the form's size.
+int TCustomForm::ClientWidth() const
+{
+    if (FHandle)
+        return ClientRect().right;
+    const RECT F = StyleFrame();
+    return FWidth - (F.right - F.left);
+}
+
+int TCustomForm::ClientHeight() const
+{
+    if (FHandle)
+        return ClientRect().bottom;
+    const RECT F = StyleFrame();
+    return FHeight - (F.bottom - F.top);
+}
 
 void TCustomForm::SetClientWidth(int Value)
 {

@@ -152,10 +152,11 @@ private:
                 size_t B = FPos;
                 while (FPos < FText.size() && IsDigit(FText[FPos]))
                     ++FPos;
-                if (B == FPos)
-                    Error("Invalid character code");
-                int Code = std::stoi(std::string(FText.substr(B, FPos - B)));
-                if (Code > 255)
+                // Counted with a bound: a run of digits never overflows.
+                int Code = 0;
+                for (size_t P = B; P < FPos && Code <= 255; ++P)
+                    Code = Code * 10 + (FText[P] - '0');
+                if (B == FPos || Code > 255)
                     Error("Invalid character code");
                 Text += char(Code);
             } else
@@ -226,13 +227,23 @@ public:
 
     void Read()
     {
+        const std::vector<TComponent*> Before = OwnedBy(FRoot);
         try {
             ReadRoot();
             ResolveFixups();
         } catch (...) {
-            // Free what this read made, newest first; the root stays.
-            for (auto It = FCreated.rbegin(); It != FCreated.rend(); ++It)
-                delete *It;
+            // Free what this read made, newest first, also what the
+            // components made made with the root as their owner; the root
+            // stays with what it had.
+            for (int I = FRoot->ComponentCount() - 1; I >= 0; --I) {
+                if (I >= FRoot->ComponentCount()) {
+                    I = FRoot->ComponentCount();
+                    continue;
+                }
+                TComponent* C = FRoot->Components(I);
+                if (std::find(Before.begin(), Before.end(), C) == Before.end())
+                    delete C;
+            }
             FRoot->SetLoading(false);
             throw;
         }
@@ -251,6 +262,14 @@ public:
     }
 
 private:
+    static std::vector<TComponent*> OwnedBy(TComponent* Owner)
+    {
+        std::vector<TComponent*> R;
+        for (int I = 0; I < Owner->ComponentCount(); ++I)
+            R.push_back(Owner->Components(I));
+        return R;
+    }
+
     void ReadRoot()
     {
         if (!FLex.IsIdent("object") && !FLex.IsIdent("inherited"))
@@ -306,6 +325,14 @@ private:
     {
         FLex.Next();
         int Line = FLex.Line;
+        // Each level is a frame of this reading: a bound keeps the stack.
+        if (FDepth >= MaxDepth)
+            throw EParserError(Format("Line %d: Objects nested deeper than %d levels", {Line, MaxDepth}));
+        struct TLevel {
+            int& Depth;
+            explicit TLevel(int& D) : Depth(++D) {}
+            ~TLevel() { --Depth; }
+        } Level(FDepth);
         std::string Name = FLex.ExpectIdent("Component name");
         FLex.Expect(':');
         std::string ClassName = FLex.ExpectIdent("Class name");
@@ -532,8 +559,11 @@ private:
         }
     }
 
+    static constexpr int MaxDepth = 256;
+
     TComponent* FRoot;
     TLexer FLex;
+    int FDepth = 0;
     std::vector<TComponent*> FCreated;
     std::vector<TFixup> FFixups;
 };

@@ -122,21 +122,47 @@ void TCustomInstall::WriteFileList()
     }
 }
 
+std::string TCustomInstall::ReadBuildDirectory(const std::string& InfPath)
+{
+    if (!fw_SysUtils::FileExists(InfPath))
+        throw IEInstall("Need to have a BUILD.INF file in this directory with the first line specifying the build "
+                        "directory");
+    // One more byte than a line may have tells a longer line, whatever the
+    // size of the file: a binary or huge BUILD.INF is never read whole.
+    char Buffer[MaxBuildInfLine + 1];
+    size_t Size = 0;
+    {
+        fw_Streams::TFileStream File(InfPath, fw_Streams::fmOpenRead | fw_Streams::fmShareDenyWrite);
+        while (Size < sizeof Buffer) {
+            const size_t Got = File.Read(Buffer + Size, sizeof Buffer - Size);
+            if (Got == 0)
+                break;
+            Size += Got;
+        }
+    }
+    const std::string_view Read(Buffer, Size);
+    const size_t End = Read.find_first_of("\r\n");
+    const std::string_view Line = Read.substr(0, End);
+    if (End == std::string_view::npos && Size > MaxBuildInfLine)
+        throw IEInstall("The first line of BUILD.INF is longer than %d characters. This line should specify the "
+                        "build directory",
+                        {int(MaxBuildInfLine)});
+    // A blank first line names no folder: the build would land in the root
+    // of the current drive.
+    if (Trim(Line).empty())
+        throw IEInstall("Must be 1 line in BUILD.INF. This line should specify the build directory");
+    // The system would end the name at the zero and build elsewhere.
+    if (Line.find('\0') != std::string_view::npos)
+        throw IEInstall("The first line of BUILD.INF holds a zero byte. This line should specify the build directory");
+    return std::string(Line);
+}
+
 void TCustomInstall::BuildFromInfFile()
 {
     try {
         const std::string Program = fw_SysUtils::ModuleFileName();
-        const std::string Path = IncludeTrailingBackslash(ExtractFilePath(Program)) + "BUILD.INF";
-        if (!fw_SysUtils::FileExists(Path))
-            throw IEInstall("Need to have a BUILD.INF file in this directory with the first line specifying the build "
-                            "directory");
-        fw_Classes::TStringList Lines;
-        Lines.LoadFromFile(Path);
-        // A blank first line names no folder: the build would land in the
-        // root of the current drive.
-        if (Lines.Count() == 0 || Trim(Lines[0]).empty())
-            throw IEInstall("Must be 1 line in BUILD.INF. This line should specify the build directory");
-        Build(Program, Lines[0], true);
+        const std::string Dir = ReadBuildDirectory(IncludeTrailingBackslash(ExtractFilePath(Program)) + "BUILD.INF");
+        Build(Program, Dir, true);
     } catch (const fw_SysUtils::Exception& E) {
         ShowPlainMessage(E.Message());
         if (fw_Forms::Application)

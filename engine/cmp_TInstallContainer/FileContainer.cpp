@@ -50,6 +50,20 @@ void TFileContainer::MakePathSpecifier()
         routines_Registry::SetUniqueComponentName(Specifier, "psFileContainer");
 }
 
+void TFileContainer::Loaded()
+{
+    inherited::Loaded();
+    // An unnamed component would be written as one no project can hold.
+    if (!FPathSpecifier || !FPathSpecifier->Name().empty() || !Owner())
+        return;
+    for (int I = 0; I < Owner()->ComponentCount(); ++I) {
+        auto* Other = dynamic_cast<TpsFileContainer*>(Owner()->Components(I));
+        if (Other && Other != FPathSpecifier && Other->FileContainer() == this)
+            return; // the project's own replaces it when that loads
+    }
+    routines_Registry::SetUniqueComponentName(FPathSpecifier, "psFileContainer");
+}
+
 void TFileContainer::Notification(TComponent* AComponent, TOperation Operation)
 {
     inherited::Notification(AComponent, Operation);

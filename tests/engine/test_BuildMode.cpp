@@ -223,6 +223,48 @@ TEST(BuildMode, RefusalsNameWhatIsMissing)
     EXPECT_EQ(Records(P.BuildDir + "\\files.1", 0).size(), 2u);
 }
 
+TEST(BuildMode, BuildInfGivesItsFirstLineAsTheBuildFolder)
+{
+    using cmp_TInstall::TCustomInstall;
+    TScratchDir Dir("build-inf");
+    const std::string Inf = Dir / "BUILD.INF";
+    auto FolderOf = [&](const std::string& Bytes) {
+        WriteAll(Inf, Bytes);
+        return TCustomInstall::ReadBuildDirectory(Inf);
+    };
+    auto RefusalOf = [&](const std::string& Bytes) {
+        WriteAll(Inf, Bytes);
+        return MessageOf<IEInstall>([&] { TCustomInstall::ReadBuildDirectory(Inf); });
+    };
+    const std::string OneLine = "Must be 1 line in BUILD.INF. This line should specify the build directory";
+
+    EXPECT_EQ(MessageOf<IEInstall>([&] { TCustomInstall::ReadBuildDirectory(Dir / "none.inf"); }),
+              "Need to have a BUILD.INF file in this directory with the first line specifying the build directory");
+    // The line as written, blanks kept, whichever line end follows it.
+    EXPECT_EQ(FolderOf("C:\\Build"), "C:\\Build");
+    EXPECT_EQ(FolderOf(" C:\\Build dir \r\nD:\\second\r\n"), " C:\\Build dir ");
+    EXPECT_EQ(FolderOf("C:\\Build\nD:\\second"), "C:\\Build");
+    EXPECT_EQ(FolderOf("C:\\Build\rD:\\second"), "C:\\Build");
+    EXPECT_EQ(FolderOf("C:\\Caf\xC3\xA9\\\xE9t\xE9\r\n"), "C:\\Caf\xC3\xA9\\\xE9t\xE9");
+    EXPECT_EQ(RefusalOf(""), OneLine);
+    EXPECT_EQ(RefusalOf("\r\nC:\\Build\r\n"), OneLine);
+    EXPECT_EQ(RefusalOf(" \t\r\n"), OneLine);
+    EXPECT_EQ(RefusalOf(std::string("C:\\Build\0\\x\r\n", 13)),
+              "The first line of BUILD.INF holds a zero byte. This line should specify the build directory");
+
+    // A first line of the bound is taken, also at the end of the file; one
+    // byte more is refused without the rest of the file being read.
+    const std::string Longest = "C:\\" + std::string(TCustomInstall::MaxBuildInfLine - 3, 'd');
+    EXPECT_EQ(FolderOf(Longest), Longest);
+    EXPECT_EQ(FolderOf(Longest + "\r\nnext"), Longest);
+    const std::string TooLong =
+        "The first line of BUILD.INF is longer than 4096 characters. This line should specify the build directory";
+    EXPECT_EQ(RefusalOf(Longest + "d"), TooLong);
+    EXPECT_EQ(RefusalOf(Longest + std::string(8 << 20, 'x')), TooLong);
+    // A large file with a short first line.
+    EXPECT_EQ(FolderOf("C:\\Build\r\n" + std::string(8 << 20, '\xFF')), "C:\\Build");
+}
+
 TEST(BuildMode, ADistributionGoesOntoDisksFromTheSelfExtractingSetup)
 {
     TKeptOrderFile Order;
@@ -265,8 +307,8 @@ TEST(BuildMode, ADistributionGoesOntoDisksFromTheSelfExtractingSetup)
         fw_SysUtils::ForceDirectories(Disk);
         // The self-extracting program runs meanwhile: nobody may write to it.
         const std::string Program = P.BuildDir + "\\setup.exe";
-        fw_Handles::THandle Running(CreateFileA(Program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                OPEN_EXISTING, 0, nullptr));
+        fw_Handles::THandle Running(
+            CreateFileA(Program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(Running);
         Root->TransferToFloppies(Disk);
         // Disk 1: the loading program alone, setup.1, and files.1 split (one

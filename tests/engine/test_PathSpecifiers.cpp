@@ -200,6 +200,38 @@ TEST(PathSpecifiers, FileContainerSpecifierNamingAndUse)
     EXPECT_EQ(Orphan->GetPath(&Link), "");
 }
 
+TEST(PathSpecifiers, AContainerReadWithoutItsSpecifierWritesBackReadable)
+{
+    // A project that names no specifier for Loose, and one for Kept.
+    const std::string Text = "object Setup: TForm\n"
+                             "  object Loose: TInstallDirectory\n  end\n"
+                             "  object Kept: TInstallDirectory\n  end\n"
+                             "  object psKept: TpsFileContainer\n    FileContainer = Kept\n  end\n"
+                             "end\n";
+    std::string Written;
+    {
+        TOwnedForm Form;
+        ReadProject(Form.get(), Text);
+        auto* Loose = static_cast<TInstallDirectory*>(Form->FindComponent("Loose"));
+        auto* Kept = static_cast<TInstallDirectory*>(Form->FindComponent("Kept"));
+        ASSERT_TRUE(Loose && Kept && Loose->PathSpecifier());
+        EXPECT_EQ(Loose->PathSpecifier()->Name(), "psFileContainer");
+        EXPECT_EQ(Loose->PathSpecifier()->FileContainer(), Loose);
+        EXPECT_EQ(Kept->PathSpecifier(), Form->FindComponent("psKept"));
+        int Specifiers = 0;
+        for (int I = 0; I < Form->ComponentCount(); ++I)
+            Specifiers += Form->Components(I)->Is<TpsFileContainer>() ? 1 : 0;
+        EXPECT_EQ(Specifiers, 2);
+        Written = fw_Reader::WriteComponentText(Form.get());
+    }
+    TOwnedForm Again;
+    ReadProject(Again.get(), Written);
+    EXPECT_EQ(fw_Reader::WriteComponentText(Again.get()), Written);
+    auto* Loose = static_cast<TInstallDirectory*>(Again->FindComponent("Loose"));
+    ASSERT_NE(Loose, nullptr);
+    EXPECT_EQ(Loose->PathSpecifier(), Again->FindComponent("psFileContainer"));
+}
+
 TEST(ExpandPaths, MetaVariables)
 {
     using cmp_TPathSpecifier::TCustomPathSpecifier;

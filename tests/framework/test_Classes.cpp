@@ -138,8 +138,19 @@ public:
 };
 FW_DEFINE_CLASS(TRoot, TNode, CreateComponent<TRoot>, nullptr)
 
+// Makes a helper of its own, owned by its owner, as it is created.
+class TMaker : public TNode {
+    FW_CLASS(TMaker, TNode)
+public:
+    explicit TMaker(TComponent* AOwner) : TNode(AOwner) { new TLeaf(AOwner); }
+};
+FW_DEFINE_CLASS(TMaker, TNode, CreateComponent<TMaker>, nullptr)
+
 struct Registered {
-    Registered() { RegisterClasses({&TNode::StaticClass(), &TLeaf::StaticClass(), &TRoot::StaticClass()}); }
+    Registered()
+    {
+        RegisterClasses({&TNode::StaticClass(), &TLeaf::StaticClass(), &TRoot::StaticClass(), &TMaker::StaticClass()});
+    }
 } const Registration;
 
 class ComponentTest : public ::testing::Test {
@@ -298,6 +309,11 @@ TEST_F(ComponentTest, MalformedProjectsNameTheLineAndLeaveNothingBehind)
         {"object Root: TRoot\n  object A: TNode\n", "Line 3: 'end' expected but end of text found"},
         {"object Root: TNode\nend", "Line 1: The project's root is a TRoot, not a TNode"},
         {"object Root: TRoot\n  Link = Root\nend\nend", "Line 4: End of text expected but 'end' found"},
+        {"object Root: TRoot\n  Text = #99999999999999999999'x'\nend", "Line 2: Invalid character code"},
+        {"object Root: TRoot\n  Text = #256\nend", "Line 2: Invalid character code"},
+        // What a component made of its own goes with it.
+        {"object Root: TRoot\n  object M: TMaker\n  end\n  object B: TUnknown\n  end\nend",
+         "Line 4: Class TUnknown not found"},
     };
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.Text);
@@ -307,6 +323,44 @@ TEST_F(ComponentTest, MalformedProjectsNameTheLineAndLeaveNothingBehind)
         EXPECT_FALSE(Root.IsLoading());
         EXPECT_EQ(Alive, 1);
     }
+}
+
+TEST_F(ComponentTest, NestingIsBoundedAndAComponentsHelpersGoWithAFailedRead)
+{
+    // Objects nested as deep as a reading may go, and one level more.
+    std::string Deep = "object Root: TRoot\n";
+    for (int I = 0; I < 257; ++I)
+        Deep += "object N" + std::to_string(I) + ": TNode\n";
+    const auto Closed = [](std::string Text, int Levels) {
+        for (int I = 0; I <= Levels; ++I)
+            Text += "end\n";
+        return Text;
+    };
+    {
+        TRoot Root(nullptr);
+        const std::string Text = Deep.substr(0, Deep.find("object N256"));
+        fw_Reader::ReadComponentText(&Root, Closed(Text, 256));
+        EXPECT_EQ(Root.ComponentCount(), 256);
+    }
+    {
+        TRoot Root(nullptr);
+        EXPECT_TRUE(Raises<fw_Reader::EParserError>([&] { fw_Reader::ReadComponentText(&Root, Closed(Deep, 257)); },
+                                                    "Line 258: Objects nested deeper than 256 levels"));
+        EXPECT_EQ(Root.ComponentCount(), 0);
+    }
+    EXPECT_EQ(Alive, 0);
+
+    // A failed read into a root that already owns components leaves those.
+    TRoot Root(nullptr);
+    auto* Kept = new TNode(&Root);
+    Kept->SetName("Kept");
+    EXPECT_THROW(fw_Reader::ReadComponentText(
+                     &Root, "object Root: TRoot\n  object M: TMaker\n  end\n  object K: TNode\n    Count = x\n  "
+                            "end\nend"),
+                 fw_Reader::EParserError);
+    ASSERT_EQ(Root.ComponentCount(), 1);
+    EXPECT_EQ(Root.Components(0), Kept);
+    EXPECT_EQ(Alive, 2);
 }
 
 TEST_F(ComponentTest, AComponentRefusingItsLoadEndsTheReadWithNothingLeftLoading)

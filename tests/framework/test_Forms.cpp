@@ -163,6 +163,34 @@ TEST(Forms, WindowFollowsTheFormsPropertiesAndActivates)
     EXPECT_STREQ(Text, "Renamed");
 }
 
+TEST(Forms, AFormWithoutWindowKeepsItsSizeThroughItsProject)
+{
+    fw_Classes::RegisterClass(&TProbeForm::StaticClass());
+    std::string Text;
+    {
+        TProbeForm Form(nullptr);
+        Form.SetName("Probe");
+        Form.SetBounds(251, 181, 696, 480);
+        Form.SetClientHeight(453);
+        EXPECT_EQ(Form.ClientHeight(), 453);
+        Form.SetClientWidth(688);
+        EXPECT_EQ(Form.ClientWidth(), 688);
+        Text = fw_Reader::WriteComponentText(&Form);
+        EXPECT_FALSE(Form.HandleAllocated());
+    }
+    // Read and written again, the form is as large as before.
+    TProbeForm Again(nullptr);
+    fw_Reader::ReadComponentText(&Again, Text);
+    EXPECT_EQ(fw_Reader::WriteComponentText(&Again), Text);
+    EXPECT_EQ(Again.ClientHeight(), 453);
+    EXPECT_EQ(Again.ClientWidth(), 688);
+    // With its window the client area is the window's own.
+    RECT R;
+    GetClientRect(Again.Handle(), &R);
+    EXPECT_EQ(Again.ClientHeight(), R.bottom);
+    EXPECT_EQ(Again.ClientWidth(), R.right);
+}
+
 TEST(Forms, ModalLoopRunsUntilAResultIsSet)
 {
     TForm Owner(nullptr);
