@@ -582,11 +582,9 @@ void PrepareFiles()
     EmptyFolder(Box());
     for (const std::string& F : BoxFiles)
         WriteWholeFile(Box() + "\\" + F, F);
-    // The copy goes only when a takeover removes it; a link is as good as a
-    // copy (its time is the file's) and costs nothing.
+    // The copy goes only when a takeover removes it.
     const std::string Source = Master() + "\\setup.exe";
-    if (GetFileAttributesA(LeftCopy().c_str()) == INVALID_FILE_ATTRIBUTES &&
-        !CreateHardLinkA(LeftCopy().c_str(), Source.c_str(), nullptr))
+    if (GetFileAttributesA(LeftCopy().c_str()) == INVALID_FILE_ATTRIBUTES)
         CopyFileA(Source.c_str(), LeftCopy().c_str(), FALSE);
 }
 
