@@ -252,6 +252,29 @@ void CheckReadUnfinished(TCase& C)
                      "the unfinished list read " + Show(Got) + ", the values are " + Show(Expected));
 }
 
+// Work added to a damaged list is one more value, "<subject>" = "<action>";
+// what the list held stays.
+void CheckAddUnfinished()
+{
+    const std::vector<TValue> Before = ValuesOf(Snapshot(), UnfinishedKey);
+    const std::string Subject = Box() + "\\added.tmp";
+    TRoot R;
+    TKeyOfRecord Key("\\" + RecordKey);
+    R.Install->AddUnfinished(Subject, 1);
+    const std::vector<TValue> After = ValuesOf(Snapshot(), UnfinishedKey);
+    const TValue* Added = Find(After, Subject);
+    if (!Added || !IsText(*Added) || TextData(*Added) != "1")
+        throw TFault(TOutcome::WrongOutput, "the work added is not in the unfinished list");
+    for (const TValue& V : Before)
+        if (_stricmp(V.Name.c_str(), Subject.c_str()) != 0) {
+            const TValue* Still = Find(After, V.Name);
+            if (!Still || Still->Type != V.Type || Still->Data != V.Data)
+                throw TFault(TOutcome::WrongOutput, "adding work changed " + V.Name);
+        }
+    if (R.Install->UnfinishedCount() != 1)
+        throw TFault(TOutcome::WrongOutput, "the count of work added is not one");
+}
+
 // The language is a number of four bytes; anything else is the default.
 void CheckReadLanguage(TCase& C)
 {
@@ -606,6 +629,7 @@ TOutcome Run(const std::string& Input, std::string& Message)
     const TStamp Own = OwnStamp();
     CheckReadUnfinished(C);
     CheckReadLanguage(C);
+    CheckAddUnfinished();
     CheckUninstallRecord(C);
     CheckAddUninstallEntry(C);
     C.Stored = Snapshot();
