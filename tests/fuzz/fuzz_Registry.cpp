@@ -597,6 +597,17 @@ void CheckCompleteAfterReboot(TCase& C, const TStamp& Own)
         throw TFault(TOutcome::WrongOutput, "the unfinished list stayed after the resume");
 }
 
+// The scratch folder's name holds the process id: seeds and cases name it
+// by a token, so that a case is the same in every process.
+const std::string WorkToken = "%WORK%";
+
+std::string Replaced(std::string Text, const std::string& From, const std::string& To)
+{
+    for (size_t At = 0; (At = Text.find(From, At)) != std::string::npos; At += To.size())
+        Text.replace(At, From.size(), To);
+    return Text;
+}
+
 // ---- the case -------------------------------------------------------------------
 
 void PrepareFiles()
@@ -622,7 +633,7 @@ TOutcome Run(const std::string& Input, std::string& Message)
     Canary();
     ++Refusals.Cases;
     Roots().Empty();
-    LoadTree(Roots().Machine(), Input);
+    LoadTree(Roots().Machine(), Replaced(Input, WorkToken, WorkFolder()));
     PrepareFiles();
     TCase C;
     C.Stored = Snapshot();
@@ -686,7 +697,7 @@ void WriteUninstallRecord()
 TSeed SeedOfTree()
 {
     TSeed S;
-    S.Bytes = TextOfTree(Roots().Machine());
+    S.Bytes = Replaced(TextOfTree(Roots().Machine()), WorkFolder(), WorkToken);
     S.Text = true;
     // Each data field is a text field; each line a boundary.
     size_t Start = 0;
