@@ -534,7 +534,7 @@ void CheckRegisterRunOnce(TCase& C, const TStamp& Own)
 // (files to delete, components to finish), then the record goes with the
 // archives it downloaded. It deletes the files its values name: it runs only
 // when each of them lies in the scratch box.
-void CheckCompleteAfterReboot(TCase& C, const TStamp& Own)
+void CheckCompleteAfterReboot(TCase& C)
 {
     std::vector<std::string> Named; // files a value of a record may name for deletion
     for (const TValue& V : C.Stored) {
@@ -575,12 +575,19 @@ void CheckCompleteAfterReboot(TCase& C, const TStamp& Own)
         if (!Listed)
             Kept.push_back(F);
     }
-    const bool Matches = [&] {
-        const std::vector<TValue> Values = ValuesOf(C.Stored, RecordKey);
-        const TValue *Date = Find(Values, "CreationDate"), *Size = Find(Values, "Size");
-        return Date && Size && Size->Type == REG_DWORD && Size->Data.size() == 4;
-    }();
-    (void)Own;
+    auto Records = [] {
+        std::vector<TValue> Values;
+        std::vector<std::string> Keys;
+        HKEY K = nullptr;
+        if (RegOpenKeyExA(Roots().Machine(), RecordsKey.c_str(), 0, KEY_READ, &K) != ERROR_SUCCESS)
+            return size_t(0);
+        ReadTree(K, "", Values, Keys);
+        RegCloseKey(K);
+        return size_t(std::count_if(Keys.begin(), Keys.end(), [](const std::string& Key) {
+            return !Key.empty() && Key.find('\\') == std::string::npos;
+        }));
+    };
+    const size_t RecordsBefore = Records();
     TRoot R;
     try {
         R.Install->CompleteAfterReboot();
@@ -593,8 +600,9 @@ void CheckCompleteAfterReboot(TCase& C, const TStamp& Own)
     for (const std::string& F : Kept)
         if (GetFileAttributesA((Box() + "\\" + F).c_str()) == INVALID_FILE_ATTRIBUTES)
             throw TFault(TOutcome::Outside, "the resume removed " + F + ", which no value names");
-    if (!C.Failed && Matches && KeyExists(UnfinishedKey))
-        throw TFault(TOutcome::WrongOutput, "the unfinished list stayed after the resume");
+    // A resume that ended well found its record and removed it.
+    if (!C.Failed && Records() >= RecordsBefore)
+        throw TFault(TOutcome::WrongOutput, "the record stayed after the resume");
 }
 
 // The scratch folder's name holds the process id: seeds and cases name it
@@ -646,7 +654,7 @@ TOutcome Run(const std::string& Input, std::string& Message)
     C.Stored = Snapshot();
     CheckRegisterRunOnce(C, Own);
     C.Stored = Snapshot();
-    CheckCompleteAfterReboot(C, Own);
+    CheckCompleteAfterReboot(C);
     if (GetFileAttributesA(Canary().Path.c_str()) == INVALID_FILE_ATTRIBUTES)
         throw TFault(TOutcome::Outside, "the canary beside the scratch folder is gone");
     if (!StampOf(fw_SysUtils::ModuleFileName()))
