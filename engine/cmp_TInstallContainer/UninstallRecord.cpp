@@ -25,10 +25,14 @@ void AddUninstallEntry(const std::string& ListKey, const std::string& Data)
         throw fw_Registry::ERegistryException("The count of the list " + ListKey + " is not a number: " + Entries);
     // The count at the top of its range is followed by the next number, not
     // a negative one; that count is no longer read as one, so the list ends
-    // there and the next entry goes to the next list.
-    const std::string N = std::to_string(std::max(Count, 0) + 1LL);
-    Reg.WriteString("File" + N, Data);
-    Reg.WriteString("Entries", N);
+    // there and the next entry goes to the next list. A count behind the
+    // entries never makes one overwrite an earlier entry: the next free
+    // number is taken.
+    long long N = std::max(Count, 0) + 1LL;
+    while (Reg.ValueExists("File" + std::to_string(N)))
+        ++N;
+    Reg.WriteString("File" + std::to_string(N), Data);
+    Reg.WriteString("Entries", std::to_string(N));
 }
 
 bool AddUninstallFile(const std::string& Key, const std::string& Path)
