@@ -293,8 +293,9 @@ void CheckReadLanguage(TCase& C)
                      "language " + std::to_string(Got) + " read, the record holds " + std::to_string(Expected));
 }
 
-// A list entry goes to "File<count + 1>" and the count follows it; a count
-// that is no number refuses the entry. Nothing else of the list changes.
+// A list entry goes to "File<count + 1>", or the first free number after it,
+// and the count follows it; a count that is no number refuses the entry.
+// Nothing else of the list changes.
 void CheckAddUninstallEntry(TCase& C)
 {
     const std::vector<TValue> Before = ValuesOf(C.Stored, FilesKey);
@@ -340,10 +341,18 @@ void CheckAddUninstallEntry(TCase& C)
     if (!NewCount || !IsText(*NewCount))
         throw TFault(TOutcome::WrongOutput, "no count after an entry was added");
     const std::string N = TextData(*NewCount);
-    if (Count && Plain && N != std::to_string(std::max(*Count, 0LL) + 1))
-        throw TFault(TOutcome::WrongOutput, "the count " + std::to_string(*Count) + " became " + N);
+    // The number after the count, or the first free one after it.
+    if (Count && Plain) {
+        long long Next = std::max(*Count, 0LL) + 1;
+        while (Find(Before, "File" + std::to_string(Next)))
+            ++Next;
+        if (N != std::to_string(Next))
+            throw TFault(TOutcome::WrongOutput, "the count " + std::to_string(*Count) + " became " + N);
+    }
     if (N.empty() || N[0] == '-' || N == "0")
         throw TFault(TOutcome::WrongOutput, "the entry went to File" + N);
+    if (Find(Before, "File" + N))
+        throw TFault(TOutcome::WrongOutput, "the entry overwrote the earlier File" + N);
     const TValue* Added = Find(After, "File" + N);
     if (!Added || !IsText(*Added) || TextData(*Added) != AddedFile)
         throw TFault(TOutcome::WrongOutput, "the entry is not File" + N);
