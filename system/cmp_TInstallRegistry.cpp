@@ -274,13 +274,15 @@ void TCustomInstallRegistry::WriteUninstallInfo(const std::string& Key)
     routines_Registry::ReadRegistryString(hkLocalMachine, List, "Entries", Entries, "0");
     // A count that is no number, or one behind the records, never makes a
     // block overwrite an earlier record: the next free number is taken.
-    int N = std::max(fw_SysUtils::StrToIntDef(fw_SysUtils::Trim(Entries), 0), 0) + 1;
+    // Counted in 64 bits: the count at the top of its range is followed by
+    // the next number, not a negative one.
+    long long N = std::max(fw_SysUtils::StrToIntDef(fw_SysUtils::Trim(Entries), 0), 0) + 1LL;
     routines_Registry::TWdrlRegistry Probe;
     Probe.SetRootKey(HKEY_LOCAL_MACHINE);
-    while (Probe.KeyExists(List + "\\RegistryKey" + fw_SysUtils::IntToStr(N)))
+    while (Probe.KeyExists(List + "\\RegistryKey" + std::to_string(N)))
         ++N;
-    routines_Registry::WriteRegistryString(hkLocalMachine, List, "Entries", fw_SysUtils::IntToStr(N));
-    const std::string Record = List + "\\RegistryKey" + fw_SysUtils::IntToStr(N);
+    routines_Registry::WriteRegistryString(hkLocalMachine, List, "Entries", std::to_string(N));
+    const std::string Record = List + "\\RegistryKey" + std::to_string(N);
     routines_Registry::WriteRegistryString(hkLocalMachine, Record, "Key", GetFullKey());
     routines_Registry::WriteRegistryInteger(hkLocalMachine, Record, "Root", int(FRootKey));
     for (int I = 0; I < FEntries.Count(); ++I) {

@@ -275,8 +275,15 @@ bool BelowTempFolder(const std::string& Folder, bool DirectlyBelow)
 {
     std::string Temp(MAX_PATH, '\0');
     Temp.resize(GetTempPathA(DWORD(Temp.size()), Temp.data()));
-    return !Temp.empty() && Folder.size() > Temp.size() && fw_SysUtils::SameText(Folder.substr(0, Temp.size()), Temp) &&
-           (!DirectlyBelow || Folder.find('\\', Temp.size()) == std::string::npos);
+    // The folder as the system resolves it: "<temp>\.." names no folder
+    // below the temporary one, whatever its spelling.
+    std::string Full(MAX_PATH * 2, '\0');
+    const DWORD N = Folder.empty() ? 0 : GetFullPathNameA(Folder.c_str(), DWORD(Full.size()), Full.data(), nullptr);
+    if (N == 0 || N >= Full.size())
+        return false;
+    Full.resize(N);
+    return !Temp.empty() && Full.size() > Temp.size() && fw_SysUtils::SameText(Full.substr(0, Temp.size()), Temp) &&
+           (!DirectlyBelow || Full.find('\\', Temp.size()) == std::string::npos);
 }
 
 // The clean-up acts only for a loading program's copy that asked for it.

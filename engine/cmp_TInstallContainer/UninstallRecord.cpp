@@ -2,6 +2,9 @@
 #include "framework/fw_SysUtils.h"
 #include "routines/routines_Registry.h"
 
+#include <algorithm>
+#include <string>
+
 namespace cmp_TInstallContainer {
 
 void AddUninstallEntry(const std::string& ListKey, const std::string& Data)
@@ -20,9 +23,16 @@ void AddUninstallEntry(const std::string& ListKey, const std::string& Data)
     // guessing one could overwrite an earlier record.
     if (!Entries.empty() && !fw_SysUtils::TryStrToInt(Entries, Count))
         throw fw_Registry::ERegistryException("The count of the list " + ListKey + " is not a number: " + Entries);
-    const int N = std::max(Count, 0) + 1;
-    Reg.WriteString("File" + fw_SysUtils::IntToStr(N), Data);
-    Reg.WriteString("Entries", fw_SysUtils::IntToStr(N));
+    // The count at the top of its range is followed by the next number, not
+    // a negative one; that count is no longer read as one, so the list ends
+    // there and the next entry goes to the next list. A count behind the
+    // entries never makes one overwrite an earlier entry: the next free
+    // number is taken.
+    long long N = std::max(Count, 0) + 1LL;
+    while (Reg.ValueExists("File" + std::to_string(N)))
+        ++N;
+    Reg.WriteString("File" + std::to_string(N), Data);
+    Reg.WriteString("Entries", std::to_string(N));
 }
 
 bool AddUninstallFile(const std::string& Key, const std::string& Path)

@@ -163,6 +163,67 @@ TEST(UninstallRecord, FilesAndServersAreListedForTheUninstaller)
     EXPECT_EQ(Value("Files", "Entries"), "8");
 }
 
+TEST(UninstallRecord, ACountAtTheTopOfItsRangeEndsItsList)
+{
+    const std::string Product = "WendrelTests-top-" + std::to_string(GetCurrentProcessId());
+    const std::string Raw = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + Product;
+    struct TRemoved {
+        std::string Key;
+        ~TRemoved() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, Key.c_str()); }
+    } Removed{Raw};
+    auto Value = [&](const std::string& Sub, const std::string& Name) {
+        char Buffer[MAX_PATH * 2] = {};
+        DWORD Size = sizeof Buffer;
+        return RegGetValueA(HKEY_LOCAL_MACHINE, (Raw + "\\" + Sub).c_str(), Name.c_str(), RRF_RT_REG_SZ, nullptr,
+                            Buffer, &Size) == ERROR_SUCCESS
+                   ? std::string(Buffer)
+                   : std::string("<missing>");
+    };
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, (Raw + "\\Files").c_str(), "Entries", REG_SZ, "2147483647", 11),
+              ERROR_SUCCESS);
+    const std::string Key = "\\" + Raw;
+    // The entry after the largest count takes the next number, not a
+    // negative one the uninstaller would never list.
+    ASSERT_TRUE(AddUninstallFile(Key, "C:\\Quorvane\\a.txt"));
+    EXPECT_EQ(Value("Files", "File2147483648"), "C:\\Quorvane\\a.txt");
+    EXPECT_EQ(Value("Files", "Entries"), "2147483648");
+    EXPECT_EQ(Value("Files", "File-2147483648"), "<missing>");
+    // That count is no longer one: the next entry opens the next list.
+    ASSERT_TRUE(AddUninstallFile(Key, "C:\\Quorvane\\b.txt"));
+    EXPECT_EQ(Value("Files1", "File1"), "C:\\Quorvane\\b.txt");
+    EXPECT_EQ(Value("Files", "Entries"), "2147483648");
+}
+
+TEST(UninstallRecord, ACountBehindTheListOverwritesNoEntry)
+{
+    const std::string Product = "WendrelTests-behind-" + std::to_string(GetCurrentProcessId());
+    const std::string Raw = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + Product;
+    struct TRemoved {
+        std::string Key;
+        ~TRemoved() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, Key.c_str()); }
+    } Removed{Raw};
+    const std::string Files = Raw + "\\Files";
+    auto Set = [&](const char* Name, const std::string& Text) {
+        return RegSetKeyValueA(HKEY_LOCAL_MACHINE, Files.c_str(), Name, REG_SZ, Text.c_str(), DWORD(Text.size() + 1));
+    };
+    auto Value = [&](const std::string& Name) {
+        char Buffer[MAX_PATH * 2] = {};
+        DWORD Size = sizeof Buffer;
+        return RegGetValueA(HKEY_LOCAL_MACHINE, Files.c_str(), Name.c_str(), RRF_RT_REG_SZ, nullptr, Buffer, &Size) ==
+                       ERROR_SUCCESS
+                   ? std::string(Buffer)
+                   : std::string("<missing>");
+    };
+    // Two entries whose count was left at one.
+    ASSERT_EQ(Set("File1", "C:\\Quorvane\\a.txt"), ERROR_SUCCESS);
+    ASSERT_EQ(Set("File2", "C:\\Quorvane\\b.txt"), ERROR_SUCCESS);
+    ASSERT_EQ(Set("Entries", "1"), ERROR_SUCCESS);
+    ASSERT_TRUE(AddUninstallFile("\\" + Raw, "C:\\Quorvane\\c.txt"));
+    EXPECT_EQ(Value("File2"), "C:\\Quorvane\\b.txt");
+    EXPECT_EQ(Value("File3"), "C:\\Quorvane\\c.txt");
+    EXPECT_EQ(Value("Entries"), "3");
+}
+
 TEST(SelfRegistration, ServersRegisterThemselvesOrSayWhyNot)
 {
     test_support::TScratchDir Dir("register");

@@ -254,4 +254,47 @@ TEST(InstallRecord, RunOnceResumesTheSetupTheUserStarted)
               "\"" + Program + "\" -r \"-eQuorvaneSetup.exe\" \"-sE:\\Downloads\"");
 }
 
+TEST(InstallRecord, ATakenOverResumeRemovesOnlyACopyBelowTheTemporaryFolder)
+{
+    TRunOnceRestored Restored;
+    test_support::TScratchDir Dir("left-copy");
+    const std::string Outer = Dir / "outer", Temp = Outer + "\\temp", Left = Temp + "\\wdrl1";
+    ASSERT_TRUE(fw_SysUtils::ForceDirectories(Left));
+    // This test's temporary folder, for the length of the test.
+    struct TTempFolder {
+        char Old[MAX_PATH * 2] = {};
+        const DWORD OldSize = GetEnvironmentVariableA("TMP", Old, sizeof Old);
+        TTempFolder(const std::string& Folder) { SetEnvironmentVariableA("TMP", Folder.c_str()); }
+        ~TTempFolder() { SetEnvironmentVariableA("TMP", OldSize ? Old : nullptr); }
+    } TempFolder(Temp + "\\");
+    // Copies of this program, with its size and time.
+    const std::string Program = fw_SysUtils::ModuleFileName();
+    auto CopyTo = [&](const std::string& Path) { return CopyFileA(Program.c_str(), Path.c_str(), FALSE) != 0; };
+    ASSERT_TRUE(CopyTo(Outer + "\\setup.exe"));
+    ASSERT_TRUE(CopyTo(Left + "\\setup.exe"));
+    for (const std::string& Folder : {Outer, Left})
+        fw_Handles::THandle(
+            CreateFileA((Folder + "\\keep.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    auto Resume = [&](const std::string& Copy) {
+        const std::string Line = "\"" + Copy + "\" -r \"-sC:\\Dist\"";
+        ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, RunOnce, "WendrelUnfinishedLeftCopy", REG_SZ, Line.c_str(),
+                                  DWORD(Line.size() + 1)),
+                  ERROR_SUCCESS);
+        TArguments Given({"-sC:\\Dist"});
+        TOwnedForm Form;
+        ReadProject(Form.get(), "object Setup: TForm\n  object Install1: TInstall\n  end\nend");
+        static_cast<TInstall*>(Form->FindComponent("Install1"))->RegisterRunOnce();
+        // Taken over by this run.
+        EXPECT_EQ(StringValue(RunOnce, "WendrelUnfinishedLeftCopy"), "\"" + Program + "\" -r \"-sC:\\Dist\"");
+    };
+    // A copy named through "<temp>\.." lies beside the temporary folder,
+    // not in a folder of its own below it: nothing there goes.
+    Resume(Temp + "\\..\\setup.exe");
+    EXPECT_TRUE(fw_SysUtils::FileExists(Outer + "\\setup.exe"));
+    EXPECT_TRUE(fw_SysUtils::FileExists(Outer + "\\keep.txt"));
+    // A copy in its own folder below the temporary folder goes with it.
+    Resume(Left + "\\setup.exe");
+    EXPECT_FALSE(fw_SysUtils::DirectoryExists(Left));
+}
+
 } // namespace engine_tests

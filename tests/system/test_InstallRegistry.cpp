@@ -92,6 +92,27 @@ TEST(InstallRegistry, WritesEachEntryWithItsTypeAndRecordsIt)
         "Registry cannot record its keys for the uninstaller: the product name is blank"));
 }
 
+TEST(InstallRegistry, ARecordAfterTheLargestCountTakesTheNextNumber)
+{
+    test_support::TScratchKey Settings("registry-top");
+    TMachineKey Product("registry-top-record");
+    TArguments NoArguments({});
+    TOwnedForm Form;
+    auto* Root = MakeRootAt(Form, "C:\\Program Files\\Pellunar");
+    Root->Loaded();
+    auto* Block = Make<TInstallRegistry>(Form, "Registry");
+    Block->SetContainer(Root);
+    Block->SetRootKey(routines_Registry::hkCurrentUser);
+    Block->SetKey("\\" + Settings.Path());
+    AddEntry(Block, "MainHeight")->SetInteger(590);
+    const std::string List = Product.Path() + "\\RegistryKeys";
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, List.c_str(), "Entries", REG_SZ, "2147483647", 11), ERROR_SUCCESS);
+    Block->WriteUninstallInfo("\\" + Product.Path());
+    EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, List, "Entries"), "2147483648");
+    EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, List + "\\RegistryKey2147483648", "Key"), "\\" + Settings.Path());
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, List + "\\RegistryKey-2147483648"));
+}
+
 TEST(InstallRegistry, KeysFromTheProductNamesAndKeysRefused)
 {
     TArguments NoArguments({});
