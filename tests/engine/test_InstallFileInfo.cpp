@@ -114,22 +114,41 @@ TEST(InstallFileInfo, SharedLibrariesAreCountedUnderTheirShortOrLongName)
     EXPECT_EQ(Count(Long), 2);
 }
 
-TEST(UninstallRecord, FilesAndServersAreListedForTheUninstaller)
-{
-    const std::string Product = "WendrelTests-" + std::to_string(GetCurrentProcessId());
-    const std::string Raw = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + Product;
-    struct TRemoved {
-        std::string Key;
-        ~TRemoved() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, Key.c_str()); }
-    } Removed{Raw};
-    auto Value = [&](const std::string& Sub, const std::string& Name) {
+namespace {
+
+// An uninstall record of this process's own product, removed at the end.
+struct TScratchUninstallKey {
+    explicit TScratchUninstallKey(const std::string& Tag)
+        : Raw("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WendrelTests-" + Tag +
+              std::to_string(GetCurrentProcessId()))
+    {
+    }
+    ~TScratchUninstallKey() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, Raw.c_str()); }
+    // A text value of the list Sub, or "<missing>".
+    std::string Value(const std::string& Sub, const std::string& Name) const
+    {
         char Buffer[MAX_PATH * 2] = {};
         DWORD Size = sizeof Buffer;
         return RegGetValueA(HKEY_LOCAL_MACHINE, (Raw + "\\" + Sub).c_str(), Name.c_str(), RRF_RT_REG_SZ, nullptr,
                             Buffer, &Size) == ERROR_SUCCESS
                    ? std::string(Buffer)
                    : std::string("<missing>");
-    };
+    }
+    LSTATUS Set(const std::string& Sub, const char* Name, const std::string& Text) const
+    {
+        return RegSetKeyValueA(HKEY_LOCAL_MACHINE, (Raw + "\\" + Sub).c_str(), Name, REG_SZ, Text.c_str(),
+                               DWORD(Text.size() + 1));
+    }
+    const std::string Raw;
+};
+
+} // namespace
+
+TEST(UninstallRecord, FilesAndServersAreListedForTheUninstaller)
+{
+    const TScratchUninstallKey Scratch("");
+    const std::string& Raw = Scratch.Raw;
+    auto Value = [&](const std::string& Sub, const std::string& Name) { return Scratch.Value(Sub, Name); };
 
     TOwnedForm Form;
     auto* Root = MakeRootAt(Form, "C:\\Program Files\\Pellunar\\Ombo\\Teskor");
@@ -165,20 +184,9 @@ TEST(UninstallRecord, FilesAndServersAreListedForTheUninstaller)
 
 TEST(UninstallRecord, ACountAtTheTopOfItsRangeEndsItsList)
 {
-    const std::string Product = "WendrelTests-top-" + std::to_string(GetCurrentProcessId());
-    const std::string Raw = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + Product;
-    struct TRemoved {
-        std::string Key;
-        ~TRemoved() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, Key.c_str()); }
-    } Removed{Raw};
-    auto Value = [&](const std::string& Sub, const std::string& Name) {
-        char Buffer[MAX_PATH * 2] = {};
-        DWORD Size = sizeof Buffer;
-        return RegGetValueA(HKEY_LOCAL_MACHINE, (Raw + "\\" + Sub).c_str(), Name.c_str(), RRF_RT_REG_SZ, nullptr,
-                            Buffer, &Size) == ERROR_SUCCESS
-                   ? std::string(Buffer)
-                   : std::string("<missing>");
-    };
+    const TScratchUninstallKey Scratch("top-");
+    const std::string& Raw = Scratch.Raw;
+    auto Value = [&](const std::string& Sub, const std::string& Name) { return Scratch.Value(Sub, Name); };
     ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, (Raw + "\\Files").c_str(), "Entries", REG_SZ, "2147483647", 11),
               ERROR_SUCCESS);
     const std::string Key = "\\" + Raw;
@@ -196,24 +204,10 @@ TEST(UninstallRecord, ACountAtTheTopOfItsRangeEndsItsList)
 
 TEST(UninstallRecord, ACountBehindTheListOverwritesNoEntry)
 {
-    const std::string Product = "WendrelTests-behind-" + std::to_string(GetCurrentProcessId());
-    const std::string Raw = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + Product;
-    struct TRemoved {
-        std::string Key;
-        ~TRemoved() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, Key.c_str()); }
-    } Removed{Raw};
-    const std::string Files = Raw + "\\Files";
-    auto Set = [&](const char* Name, const std::string& Text) {
-        return RegSetKeyValueA(HKEY_LOCAL_MACHINE, Files.c_str(), Name, REG_SZ, Text.c_str(), DWORD(Text.size() + 1));
-    };
-    auto Value = [&](const std::string& Name) {
-        char Buffer[MAX_PATH * 2] = {};
-        DWORD Size = sizeof Buffer;
-        return RegGetValueA(HKEY_LOCAL_MACHINE, Files.c_str(), Name.c_str(), RRF_RT_REG_SZ, nullptr, Buffer, &Size) ==
-                       ERROR_SUCCESS
-                   ? std::string(Buffer)
-                   : std::string("<missing>");
-    };
+    const TScratchUninstallKey Scratch("behind-");
+    const std::string& Raw = Scratch.Raw;
+    auto Set = [&](const char* Name, const std::string& Text) { return Scratch.Set("Files", Name, Text); };
+    auto Value = [&](const std::string& Name) { return Scratch.Value("Files", Name); };
     // Two entries whose count was left at one.
     ASSERT_EQ(Set("File1", "C:\\Quorvane\\a.txt"), ERROR_SUCCESS);
     ASSERT_EQ(Set("File2", "C:\\Quorvane\\b.txt"), ERROR_SUCCESS);
