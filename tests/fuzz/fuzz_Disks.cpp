@@ -1,5 +1,6 @@
 // Split disks: a set of "files.1", "files.2", ... as the archive engine
 // splits an archive onto disks, damaged disk by disk, extracted again.
+#include "../archive/FloppyCompress.h"
 #include "ArchiveCheck.h"
 #include "ArchiveSeeds.h"
 
@@ -38,34 +39,6 @@ std::vector<std::string> Decode(const std::string& B)
     return Disks;
 }
 
-// Disks that hold Capacity bytes each, as a full floppy takes no more.
-class TSmallDisks : public cmp_TWdrlCompress::TWdrlCompress {
-public:
-    using TWdrlCompress::TWdrlCompress;
-    int64_t Capacity = 0;
-
-protected:
-    class TCapped : public fw_Streams::TFileStream {
-    public:
-        TCapped(const std::string& Name, int64_t Capacity)
-            : TFileStream(Name, fw_Streams::fmCreate), FCapacity(Capacity)
-        {
-        }
-        size_t Write(const void* Buffer, size_t Count) override
-        {
-            const int64_t Room = std::max<int64_t>(0, FCapacity - Position());
-            return TFileStream::Write(Buffer, size_t(std::min<int64_t>(Room, int64_t(Count))));
-        }
-
-    private:
-        int64_t FCapacity;
-    };
-    std::unique_ptr<fw_Streams::TStream> CreateDiskFile(const std::string& Path) override
-    {
-        return std::make_unique<TCapped>(Path, Capacity);
-    }
-};
-
 std::vector<TSeed> DiskSeeds()
 {
     std::vector<TSeed> Seeds;
@@ -78,7 +51,7 @@ std::vector<TSeed> DiskSeeds()
         MakeArchive(Folder, Sets[S]);
         const std::string Set = Folder + "\\set";
         CreateDirectoryA(Set.c_str(), nullptr);
-        TSmallDisks Engine(nullptr);
+        archive_test::TFloppyCompress Engine(nullptr);
         Engine.Capacity = Capacities[S];
         Engine.OnNewDisk = [](cmp_TWdrlCompress::TWdrlCompress*, int, std::string&) {};
         Engine.SetCompressedFile(Folder + "\\made.1");
