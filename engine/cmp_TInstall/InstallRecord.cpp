@@ -215,10 +215,12 @@ void TCustomInstall::ClearUnfinished()
 
 namespace {
 
-// The program a command line starts: its first argument, quoted or not.
+// The program a command line starts: its first argument, quoted or not. The
+// system runs a value's text up to its first zero byte; what follows is
+// never run, so it names no program.
 std::string ProgramOfCommandLine(const std::string& CommandLine)
 {
-    const std::string Text = fw_SysUtils::TrimLeft(CommandLine);
+    const std::string Text = fw_SysUtils::TrimLeft(CommandLine.substr(0, CommandLine.find('\0')));
     if (!Text.empty() && Text[0] == '"') {
         const size_t End = Text.find('"', 1);
         return Text.substr(1, End == std::string::npos ? std::string::npos : End - 1);

@@ -252,6 +252,17 @@ TEST(InstallRecord, RunOnceResumesTheSetupTheUserStarted)
     EXPECT_EQ(Registered({"-sE:\\Downloads", "-eQuorvaneSetup.exe"}), "<nothing registered>");
     EXPECT_EQ(StringValue(RunOnce, "WendrelUnfinished1"),
               "\"" + Program + "\" -r \"-eQuorvaneSetup.exe\" \"-sE:\\Downloads\"");
+    // A value runs up to its first zero byte. After a leading one, the
+    // program's name is never run: that value is no resume of this program.
+    auto SetRaw = [](const char* Name, const std::string& Text) {
+        return RegSetKeyValueA(HKEY_LOCAL_MACHINE, RunOnce, Name, REG_SZ, Text.data(), DWORD(Text.size() + 1));
+    };
+    ASSERT_EQ(SetRaw("WendrelUnfinished1", std::string(1, '\0') + "\"" + Program + "\" -r"), ERROR_SUCCESS);
+    EXPECT_EQ(Registered({"-sC:\\Dist"}), "WendrelUnfinished2=\"" + Program + "\" -r \"-sC:\\Dist\"");
+    // A zero byte inside the quotes ends the name there: still this program.
+    ASSERT_EQ(SetRaw("WendrelUnfinished2", "\"" + Program + std::string(1, '\0') + "x\" -r"), ERROR_SUCCESS);
+    EXPECT_EQ(Registered({"-sF:\\Cut"}), "<nothing registered>");
+    EXPECT_EQ(StringValue(RunOnce, "WendrelUnfinished2"), "\"" + Program + "\" -r \"-sF:\\Cut\"");
 }
 
 TEST(InstallRecord, ATakenOverResumeRemovesOnlyACopyBelowTheTemporaryFolder)

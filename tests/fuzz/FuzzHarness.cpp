@@ -217,7 +217,7 @@ int RunParent(const TOptions& O, const TFamily& F)
     if (!Shared)
         return std::fprintf(stderr, "cannot map the shared block\n"), 2;
     const auto Start = std::chrono::steady_clock::now();
-    int64_t Next = 0;
+    int64_t Next = O.From; // a long run can be shared out in ranges of cases
     int Starts = 0, FruitlessStarts = 0;
     auto LastProgress = Start;
     while (Next < O.Count) {
@@ -292,8 +292,13 @@ int RunParent(const TOptions& O, const TFamily& F)
     int64_t Bad = 0;
     for (int I = 2; I < OutcomeCount; ++I)
         Bad += Shared->Counts[I];
-    std::printf("%s: %lld cases (seed %llu) in %.1f s, %d process start(s)\n", F.Name.c_str(), (long long)O.Count,
-                (unsigned long long)O.Seed, Seconds, Starts);
+    if (O.From)
+        std::printf("%s: %lld cases (%lld to %lld, seed %llu) in %.1f s, %d process start(s)\n", F.Name.c_str(),
+                    (long long)(O.Count - O.From), (long long)O.From, (long long)O.Count - 1,
+                    (unsigned long long)O.Seed, Seconds, Starts);
+    else
+        std::printf("%s: %lld cases (seed %llu) in %.1f s, %d process start(s)\n", F.Name.c_str(), (long long)O.Count,
+                    (unsigned long long)O.Seed, Seconds, Starts);
     std::printf("  %lld clean failures, %lld successes checked\n", (long long)Shared->Counts[0],
                 (long long)Shared->Counts[1]);
     std::printf("  %lld crash / %lld hang / %lld outside / %lld oversize / %lld wrong output / %lld foreign exception "
@@ -341,7 +346,7 @@ bool Parse(int argc, char** argv, TOptions& O)
         else
             return false;
     }
-    return O.Count > 0;
+    return O.Count > 0 && O.From >= 0 && O.From < O.Count;
 }
 
 std::string WorkRoot;
@@ -569,7 +574,8 @@ int Main(int argc, char** argv, const TFamily& Family)
     if (!Parse(argc, argv, O)) {
         std::fprintf(
             stderr,
-            "usage: %s [--count N] [--seed S] [--out DIR] [--hang-seconds N] | --replay FILE | --case I [--seed S]\n",
+            "usage: %s [--count N] [--seed S] [--out DIR] [--hang-seconds N] [--from I] | --replay FILE | --case I "
+            "[--seed S]\n",
             Family.Name.c_str());
         return 2;
     }

@@ -2,9 +2,11 @@
 // seeds (made at run time by the project's own writers), a mutator and a run
 // that feeds one damaged input to the real reader and classifies the end.
 //
-//   fuzz_X [--count N] [--seed S] [--out DIR] [--hang-seconds N]
+//   fuzz_X [--count N] [--seed S] [--out DIR] [--hang-seconds N] [--from I]
 //                                               the loop, in a child process
-//                                               restarted after a crash or hang
+//                                               restarted after a crash or hang;
+//                                               with --from, the cases I to N-1
+//                                               (one run shared out in ranges)
 //   fuzz_X --replay FILE                        one saved case, in this process
 //
 // Every case is made from (seed, iteration) alone, so a failing case is

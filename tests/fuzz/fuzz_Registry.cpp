@@ -497,8 +497,9 @@ void CheckRegisterRunOnce(TCase& C, const TStamp& Own)
     for (const TValue& V : Before) {
         if (_strnicmp(V.Name.c_str(), "WendrelUnfinished", 17) != 0 || !IsText(V))
             continue;
-        const std::string Program = ProgramOf(TextData(V));
-        if (Program.empty() || Program.find('\0') != std::string::npos)
+        // The system runs the value up to its first zero byte.
+        const std::string Program = ProgramOf(TextData(V).c_str());
+        if (Program.empty())
             continue;
         const auto Stamp = StampOf(Program);
         if (!Stamp || !SameStamp(*Stamp, Own))
