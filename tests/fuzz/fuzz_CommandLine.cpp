@@ -3,6 +3,7 @@
 // setup program's install root takes from its arguments.
 #include "FuzzHarness.h"
 #include "RegistryScratch.h"
+#include "tests/engine_test_settings.h"
 
 #include "engine/cmp_TInstall.h"
 #include "framework/fw_Classes.h"
@@ -343,8 +344,7 @@ std::vector<TSeed> Seeds()
 
 int main(int argc, char** argv)
 {
-    TCustomInstall::SingleRunPerProduct = false;
-    TCustomInstall::RequestRestart = [](UINT, DWORD) { return TRUE; };
+    engine_test_settings::Use();
     TFamily Family;
     Family.Name = "commandline";
     Family.MakeSeeds = Seeds;

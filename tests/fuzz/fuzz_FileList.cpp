@@ -3,6 +3,7 @@
 // to give each install file named there its figures.
 #include "ArchiveSeeds.h"
 #include "FuzzHarness.h"
+#include "tests/engine_test_settings.h"
 
 #include "engine/cmp_TInstall.h"
 #include "engine/cmp_TInstallContainer.h"
@@ -170,7 +171,7 @@ TOutcome Run(const std::string& Input, std::string& Message)
 
 int main(int argc, char** argv)
 {
-    cmp_TInstall::TCustomInstall::SingleRunPerProduct = false;
+    engine_test_settings::Use();
     TFamily Family;
     Family.Name = "filelist";
     Family.MakeSeeds = ListSeeds;

@@ -2,6 +2,7 @@
 // fresh form, written again and read back. What was read must write the same
 // twice over, and every component a read makes must go with its root.
 #include "FuzzHarness.h"
+#include "tests/engine_test_settings.h"
 
 #include "engine/cmp_TInstall.h"
 #include "framework/fw_Reader.h"
@@ -71,8 +72,7 @@ void Prepare()
     Done = true;
     fTeskor_Install_D4::RegisterProjectClasses();
     cmp_TInstall::TCustomInstall::CommandLineArguments = [] { return std::vector<std::string>{}; };
-    cmp_TInstall::TCustomInstall::SingleRunPerProduct = false;
-    cmp_TInstall::TCustomInstall::RequestRestart = [](UINT, DWORD) { return TRUE; };
+    engine_test_settings::Use();
 }
 
 // The line of Text that a reading error names, after a " at: ".

@@ -7,6 +7,7 @@
 #include "FuzzHarness.h"
 #include "RegistryScratch.h"
 #include "RegistryText.h"
+#include "tests/engine_test_settings.h"
 
 #include "engine/cmp_TInstall.h"
 #include "engine/cmp_TInstallContainer.h"
@@ -820,8 +821,7 @@ std::string MutateRecord(const TSeed& Seed, TRandom& Random)
 
 int main(int argc, char** argv)
 {
-    TCustomInstall::SingleRunPerProduct = false;
-    TCustomInstall::RequestRestart = [](UINT, DWORD) { return TRUE; };
+    engine_test_settings::Use();
     TFamily Family;
     Family.Name = "registry";
     Family.MakeSeeds = Seeds;

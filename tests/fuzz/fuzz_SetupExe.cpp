@@ -4,6 +4,7 @@
 // files.1 through the archive engine at the record's offset).
 #include "ArchiveCheck.h"
 #include "ArchiveSeeds.h"
+#include "tests/engine_test_settings.h"
 
 #include "archive/cmp_TWdrlCompress.h"
 #include "engine/cmp_TInstall.h"
@@ -214,7 +215,7 @@ TOutcome Run(const std::string& Input, std::string& Message)
 
 int main(int argc, char** argv)
 {
-    cmp_TInstall::TCustomInstall::SingleRunPerProduct = false;
+    engine_test_settings::Use();
     TFamily Family;
     Family.Name = "setupexe";
     Family.MakeSeeds = SetupSeeds;

@@ -24,6 +24,15 @@ TRegistryEntry* AddEntry(TInstallRegistry* Block, const std::string& Ident)
     return Entry;
 }
 
+// A block of the root's that writes below HKEY_CURRENT_USER.
+TInstallRegistry* MakeBlock(const TOwnedForm& Form, cmp_TInstall::TInstall* Root)
+{
+    auto* Block = Make<TInstallRegistry>(Form, "Registry");
+    Block->SetContainer(Root);
+    Block->SetRootKey(routines_Registry::hkCurrentUser);
+    return Block;
+}
+
 } // namespace
 
 TEST(InstallRegistry, WritesEachEntryWithItsTypeAndRecordsIt)
@@ -34,9 +43,7 @@ TEST(InstallRegistry, WritesEachEntryWithItsTypeAndRecordsIt)
     TOwnedForm Form;
     auto* Root = MakeRootAt(Form, "C:\\Program Files\\Pellunar\\Ombo\\Teskor");
     Root->Loaded();
-    auto* Block = Make<TInstallRegistry>(Form, "Registry");
-    Block->SetContainer(Root);
-    Block->SetRootKey(routines_Registry::hkCurrentUser);
+    auto* Block = MakeBlock(Form, Root);
     Block->SetKey("\\" + Settings.Path() + "\\"); // one trailing backslash is dropped
     EXPECT_EQ(Block->GetFullKey(), "\\" + Settings.Path());
     AddEntry(Block, "MainHeight")->SetInteger(590);
@@ -100,9 +107,7 @@ TEST(InstallRegistry, ARecordAfterTheLargestCountTakesTheNextNumber)
     TOwnedForm Form;
     auto* Root = MakeRootAt(Form, "C:\\Program Files\\Pellunar");
     Root->Loaded();
-    auto* Block = Make<TInstallRegistry>(Form, "Registry");
-    Block->SetContainer(Root);
-    Block->SetRootKey(routines_Registry::hkCurrentUser);
+    auto* Block = MakeBlock(Form, Root);
     Block->SetKey("\\" + Settings.Path());
     AddEntry(Block, "MainHeight")->SetInteger(590);
     const std::string List = Product.Path() + "\\RegistryKeys";
